@@ -1,0 +1,19 @@
+// The command table. Each area's commands live in cmd_<area>.cpp; list
+// them here.
+#include "tools/orvix-inspect/inspect.h"
+
+namespace orvix::inspect {
+
+// cmd_*.cpp files define these tables.
+// (declare yours here, then append it below)
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> all = [] {
+    std::vector<Command> v;
+    // Append each area's commands: v.insert(v.end(), ...);
+    return v;
+  }();
+  return all;
+}
+
+}  // namespace orvix::inspect
