@@ -1,0 +1,143 @@
+// THtmlReader: a tolerant pull tokenizer over one UTF-16 HTML text.
+//
+// Each Read consumes one token and reports it through exactly one event
+// handler; the tree builder assigns the handlers and calls Read until it
+// returns false. Nothing here ever fails: whatever does not form a token is
+// reported as text or as an "lt"/"amp" entity reference, and junk inside a
+// start tag is skipped up to the next ">".
+//
+// The reader works in a single forward pass. Searches that can fail (the
+// closing ">" of an end tag, "-->", "]]>", a DOCTYPE quote) remember where
+// they failed, and name scans remember where the next delimiter is, so a page
+// made of thousands of unterminated constructs is still read in linear time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace orvix {
+
+class THtmlReader {
+ public:
+  // Token kinds reported in nodeType().
+  enum : std::int32_t {
+    kNone = 0,
+    kElement = 1,       // start tag name, and the end of the start tag
+    kAttributeEnd = 2,
+    kText = 3,
+    kCData = 4,
+    kEntityReference = 5,
+    kComment = 8,
+    kEndTag = 255,
+  };
+
+  // Where the reader stands relative to tags.
+  enum : std::uint8_t {
+    kContent = 0,
+    kInStartTag = 1,       // after the tag name, between attributes
+    kAfterAttrName = 2,
+    kUnquotedValue = 3,
+    kQuotedValue = 4,
+  };
+
+  using Handler = std::function<void(THtmlReader&)>;
+
+  THtmlReader() = default;
+  virtual ~THtmlReader() = default;
+  THtmlReader(const THtmlReader&) = delete;
+  THtmlReader& operator=(const THtmlReader&) = delete;
+
+  // Stores the text and rewinds to its start. State, quote and token fields
+  // keep their values (a fresh reader starts in content).
+  void SetSource(std::u16string text);
+
+  // Consumes one token and fires its event; false once the input is used up.
+  bool Read();
+
+  // prefix ":" localName, or localName when there is no prefix.
+  std::u16string QualifiedName() const;
+
+  const std::u16string& source() const { return source_; }
+  // 1-based index of the next character.
+  std::int32_t position() const { return static_cast<std::int32_t>(pos_ + 1); }
+  std::int32_t nodeType() const { return nodeType_; }
+  const std::u16string& prefix() const { return prefix_; }
+  const std::u16string& localName() const { return localName_; }
+  const std::u16string& nodeValue() const { return nodeValue_; }
+  const std::u16string& publicId() const { return publicId_; }
+  const std::u16string& systemId() const { return systemId_; }
+  bool isEmptyElement() const { return isEmptyElement_; }
+  std::uint8_t state() const { return state_; }
+  char16_t quoteChar() const { return quoteChar_; }
+
+  Handler OnAttributeEnd;
+  Handler OnAttributeStart;
+  Handler OnCDataSection;
+  Handler OnComment;
+  Handler OnDocType;
+  Handler OnElementEnd;
+  Handler OnElementStart;
+  Handler OnEndElement;
+  Handler OnEntityReference;
+  Handler OnTextNode;
+
+ private:
+  // The delimiter sets of the different name and value scans.
+  enum DelimSet { kNameDelims, kAttrNameDelims, kValueDelims, kEntityDelims, kDelimSetCount };
+
+  // A remembered scan result: from `from`, the first delimiter (or the end)
+  // is at `at`. It answers for every start in [from, at].
+  struct ScanCache {
+    std::size_t from = 1;
+    std::size_t at = 0;
+  };
+
+  bool AtEnd() const { return pos_ >= source_.size(); }
+  char16_t Cur() const { return source_[pos_]; }
+  bool Matches(std::u16string_view s) const;
+  bool MatchesNoCase(std::u16string_view s) const;
+  void SkipBlanks();
+  // Index of the first character of `set` at or after `from` (or the size).
+  std::size_t ScanUntil(std::size_t from, DelimSet set);
+  // Index of the next occurrence of `s` at or after `from`, npos when absent.
+  std::size_t FindFrom(std::size_t from, std::u16string_view s, std::size_t& absentFrom);
+  std::size_t FindCharFrom(std::size_t from, char16_t c);
+  void SetName(std::u16string_view name);
+  static std::u16string LowerAscii(std::u16string_view s);
+  static void Fire(Handler& h, THtmlReader& r) {
+    if (h) h(r);
+  }
+
+  bool TagStep();
+  bool EndTag();
+  bool DocType();
+  bool CDataSection();
+  bool Comment();
+  bool EntityStep();
+  bool AttributeNameStep();
+  bool AttributeValueStep();
+  void EndStartTag();
+
+  std::u16string source_;
+  std::size_t pos_ = 0;  // 0-based; position() reports it 1-based
+  std::int32_t nodeType_ = kNone;
+  std::u16string prefix_;
+  std::u16string localName_;
+  std::u16string nodeValue_;
+  std::u16string publicId_;
+  std::u16string systemId_;
+  bool isEmptyElement_ = false;
+  std::uint8_t state_ = kContent;
+  char16_t quoteChar_ = 0;
+
+  ScanCache scans_[kDelimSetCount];
+  std::unordered_map<char16_t, ScanCache> charScans_;
+  std::size_t gtAbsentFrom_ = SIZE_MAX;
+  std::size_t commentEndAbsentFrom_ = SIZE_MAX;
+  std::size_t cdataEndAbsentFrom_ = SIZE_MAX;
+};
+
+}  // namespace orvix
