@@ -1,0 +1,151 @@
+#include "net/inet_thread_win.h"
+
+#include <process.h>
+
+#include <vector>
+
+namespace orvix {
+
+namespace {
+
+// Static initialisation runs on the thread that starts the process.
+const DWORD kMainThreadId = ::GetCurrentThreadId();
+
+std::unique_ptr<TInetThread> g_worker;
+
+}  // namespace
+
+TThread::TThread() {
+  unsigned id = 0;
+  const auto h = ::_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &id);
+  if (h == 0) win::ThrowLastError("_beginthreadex");
+  handle_.reset(reinterpret_cast<HANDLE>(h));
+}
+
+TThread::~TThread() { Shutdown(); }
+
+unsigned __stdcall TThread::ThreadProc(void* param) {
+  auto* self = static_cast<TThread*>(param);
+  if (!self->terminated_) {
+    try {
+      self->Execute();
+    } catch (...) {
+      // Nothing may leave a thread; the worker reports only by its message.
+    }
+  }
+  const DWORD code = self->ReturnValue;
+  self->finished_ = true;
+  return code;
+}
+
+void TThread::Resume() {
+  if (::ResumeThread(handle_.get()) == 1) suspended_ = false;
+}
+
+DWORD TThread::WaitFor() {
+  HANDLE h = handle_.get();
+  if (::GetCurrentThreadId() == kMainThreadId) {
+    for (;;) {
+      const DWORD r = ::MsgWaitForMultipleObjects(1, &h, FALSE, 1000, QS_SENDMESSAGE);
+      if (r == WAIT_OBJECT_0) break;
+      if (r == WAIT_FAILED) {
+        ::WaitForSingleObject(h, INFINITE);
+        break;
+      }
+      if (r == WAIT_OBJECT_0 + 1) {
+        // Peeking delivers the pending sent messages; posted ones stay
+        // queued for the dialog's own loop.
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+      }
+    }
+  } else {
+    ::WaitForSingleObject(h, INFINITE);
+  }
+  DWORD code = 0;
+  ::GetExitCodeThread(h, &code);
+  return code;
+}
+
+void TThread::Shutdown() noexcept {
+  if (!handle_ || finished_) {
+    if (handle_) ::WaitForSingleObject(handle_.get(), INFINITE);
+    return;
+  }
+  if (suspended_) {
+    Terminate();
+    // Resume until the suspend count reaches zero.
+    while (::ResumeThread(handle_.get()) > 1) {
+    }
+    suspended_ = false;
+  }
+  ::WaitForSingleObject(handle_.get(), INFINITE);
+}
+
+TInetThread::TInetThread(HWND notifyWindow, HINTERNET internet, UINT notifyMessage)
+    : Internet(internet),
+      NotifyWindow(notifyWindow),
+      NotifyMessage(notifyMessage),
+      request_(std::make_unique<TRequest>()) {}
+
+TInetThread::~TInetThread() { Shutdown(); }
+
+void TInetThread::Execute() {
+  const std::int32_t result = request_->Execute(Internet);
+  // The dialog may be gone by now (closed while the request ran); then the
+  // result is simply dropped.
+  if (::IsWindow(NotifyWindow)) {
+    ::PostMessageA(NotifyWindow, NotifyMessage, 0, static_cast<LPARAM>(result));
+  }
+}
+
+TInetThread* CurrentInetThread() { return g_worker.get(); }
+
+std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill) {
+  if (g_worker) return -1;
+  g_worker = std::make_unique<TInetThread>(window, InternetHandle, message);
+  try {
+    fill(g_worker->Request());
+  } catch (...) {
+    g_worker.reset();
+    return -1;
+  }
+  g_worker->Resume();
+  return 0;
+}
+
+void FinishInetThread() {
+  if (!g_worker) return;
+  g_worker->WaitFor();
+  g_worker.reset();
+}
+
+std::int32_t RunProcess(const std::string& program, const std::string& arguments, int show,
+                        DWORD timeoutMs) {
+  std::string command = program + " " + arguments;
+  std::vector<char> commandLine(command.begin(), command.end());
+  commandLine.push_back('\0');
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.wShowWindow = static_cast<WORD>(show);
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return -1;
+  }
+  const win::UniqueHandleNull process(info.hProcess);
+  ::CloseHandle(info.hThread);
+
+  if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process.get(), &code)) return 0;
+  return static_cast<std::int32_t>(code);
+}
+
+}  // namespace orvix

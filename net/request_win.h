@@ -1,0 +1,126 @@
+// One HTTP exchange over WinInet: a TRequest is filled, executed once and
+// freed; the answer lands in the TResponse it owns.
+//
+// Every network job of the program goes through this class, on the main
+// thread or on one TInetThread. The process-wide InternetHandle is opened at
+// the start of a job (OpenInternet) and closed at its end (CloseInternet);
+// each Execute opens and closes its own connection and request handles.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/win_resource.h"
+
+namespace orvix {
+
+// Request slot indices. Slots hold single-byte text in the system code
+// page; an empty slot means "not given". Slots 5, 10 and 11 are unused.
+namespace request_field {
+constexpr int kHost = 0;
+constexpr int kPath = 1;         // object name with query, e.g. "/adslkota/login_tr.jsp"
+constexpr int kMethod = 2;       // default "GET"
+constexpr int kCookie = 3;       // "Cookie: %s"
+constexpr int kContentType = 4;  // "Content-Type: %s"
+constexpr int kAccept = 6;       // "Accept: %s"
+constexpr int kConnection = 7;   // "Connection: %s"
+constexpr int kVersion = 8;      // default "HTTP/1.1"
+constexpr int kReferer = 9;      // "Referer: %s"
+}  // namespace request_field
+
+// Response slot index of the first Set-Cookie value; the other slots stay
+// empty.
+namespace response_field {
+constexpr int kSetCookie = 4;
+}
+
+constexpr int kFieldCount = 12;
+
+struct InternetCloseFn {
+  void operator()(HINTERNET h) const noexcept { ::InternetCloseHandle(h); }
+};
+// Connection and request handles: closed on every path out of Execute.
+using UniqueInternet = win::UniqueHandle<HINTERNET, InternetCloseFn, nullptr>;
+
+class TResponse {
+ public:
+  virtual ~TResponse() = default;
+
+  // Slot text; empty for an index outside 0..11.
+  std::string GetField(int index) const;
+  // Stores the text; an index outside 0..11 is ignored.
+  void SetField(int index, std::string text);
+
+  // The whole body as read, from its first byte, without any conversion.
+  std::string GetText() const { return Content; }
+
+  // Body bytes in arrival order.
+  std::string Content;
+  // All response header lines as WinInet gives them (status line first,
+  // CR LF separated); empty when they did not fit in 1024 bytes.
+  std::string RawHeaders;
+
+ private:
+  std::array<std::string, kFieldCount> fields_;
+};
+
+class TRequest {
+ public:
+  TRequest();
+  virtual ~TRequest() = default;
+  TRequest(const TRequest&) = delete;
+  TRequest& operator=(const TRequest&) = delete;
+
+  // Slot text; empty for an index outside 0..11.
+  std::string GetField(int index) const;
+  // Stores the text; an index outside 0..11 is ignored.
+  void SetField(int index, std::string text);
+
+  // Sends the request under the given internet handle and reads the whole
+  // answer into Response(). Returns 0 when the request was sent and its
+  // answer read to the end, -1 on any failure (no handle, no connection,
+  // failed send, failed read). The HTTP status is not examined: an error
+  // page is a success. A failed request may leave a partial response.
+  // Execute a request only once: the header text it builds is kept.
+  std::int32_t Execute(HINTERNET internet);
+
+  TResponse& Response() { return *response_; }
+  const TResponse& Response() const { return *response_; }
+
+  // Request body, sent as the optional data (the login form text).
+  std::string Body;
+  // WinInet context value for the connect, open-request and query calls.
+  std::uint32_t Context = 0;
+  // Header lines built by Execute.
+  std::string ExtraHeaders;
+  // HTTPS on port 443 when set, else plain HTTP on port 80.
+  bool Secure = false;
+  // When false, redirect answers are returned as they are.
+  bool FollowRedirects = true;
+
+ private:
+  // Appends the header line for a non-empty value; format holds one "%s".
+  void AddHeader(const std::string& value, const char* format);
+
+  std::unique_ptr<TResponse> response_;
+  std::array<std::string, kFieldCount> fields_;
+};
+
+// The process-wide internet handle; null while closed. Written only on the
+// main thread, at the start and end of a job.
+extern HINTERNET InternetHandle;
+
+// Closes any open handle, then opens a new one with the system's proxy
+// settings (synchronous, no agent name). True when a handle was obtained.
+bool OpenInternet();
+
+// Closes InternetHandle and clears it; when closing fails the handle stays
+// recorded.
+void CloseInternet();
+
+}  // namespace orvix
