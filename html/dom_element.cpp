@@ -1,0 +1,76 @@
+#include "html/dom_element.h"
+
+#include "html/dom_document.h"
+#include "html/dom_named_node_map.h"
+#include "html/html_tables.h"
+
+namespace orvix {
+
+TElement::TElement(TDocument* owner, const std::u16string& name) : TNode(owner) {
+  localName_ = name;
+  attributes_ = std::make_unique<TNamedNodeMap>(this);
+  tagNumber_ = HtmlTagNumber(localName_);
+}
+
+TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName)
+    : TNode(owner) {
+  namespaceIndex_ = namespaceIndex;
+  const std::size_t colon = qualifiedName.find(u':');
+  if (colon == std::u16string::npos) {
+    localName_ = qualifiedName;
+  } else {
+    prefix_ = qualifiedName.substr(0, colon);
+    localName_ = qualifiedName.substr(colon + 1);
+  }
+  attributes_ = std::make_unique<TNamedNodeMap>(this);
+  tagNumber_ = HtmlTagNumber(nodeName());
+}
+
+TElement::~TElement() = default;
+
+bool TElement::allowsChild(const TNode& child) const {
+  switch (child.nodeType()) {
+    case ELEMENT_NODE:
+    case TEXT_NODE:
+    case CDATA_SECTION_NODE:
+    case ENTITY_REFERENCE_NODE:
+    case PROCESSING_INSTRUCTION_NODE:
+    case COMMENT_NODE:
+    case DOCUMENT_FRAGMENT_NODE:
+      return true;
+    default:  // attributes are never children either
+      return false;
+  }
+}
+
+std::unique_ptr<TNode> TElement::ShallowCopy(TDocument& doc) const {
+  return doc.createElement(nodeName());
+}
+
+std::unique_ptr<TNode> TElement::cloneNode(bool deep) const {
+  return importInto(*ownerDocument_, deep);
+}
+
+std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr) {
+  if (attr && attr->parent_ != nullptr) throw DomException(dom_error::InUseAttribute);
+  TAttr* added = attr.get();
+  std::unique_ptr<TAttr> displaced = attributes_->setNamedItem(std::move(attr));
+  if (displaced) displaced->parent_ = nullptr;
+  added->parent_ = this;
+  return displaced;
+}
+
+TAttr* TElement::getAttributeNode(const std::u16string& name) const {
+  return attributes_->getNamedItem(name);
+}
+
+bool TElement::hasAttribute(const std::u16string& name) const {
+  return attributes_->getNamedItem(name) != nullptr;
+}
+
+std::u16string TElement::getAttribute(const std::u16string& name) const {
+  const TAttr* attr = attributes_->getNamedItem(name);
+  return attr ? attr->nodeValue() : std::u16string();
+}
+
+}  // namespace orvix

@@ -1,0 +1,44 @@
+// An element with its attribute map.
+#pragma once
+
+#include "html/dom_node.h"
+
+namespace orvix {
+
+class TAttr;
+
+class TElement : public TNode {
+ public:
+  // createElement: the whole `name` is the local name, even with a ":".
+  TElement(TDocument* owner, const std::u16string& name);
+  // createElementNS: `name` split at its first ":" into prefix and local
+  // name; `namespaceIndex` points into the document's namespace table.
+  TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName);
+  ~TElement() override;
+
+  int nodeType() const override { return ELEMENT_NODE; }
+  bool allowsChild(const TNode& child) const override;
+  std::unique_ptr<TNode> cloneNode(bool deep) const override;
+
+  // Attaches `attr` and hands back the attribute of the same name it
+  // displaces (or nullptr). Raises InUseAttribute when `attr` already has an
+  // owner element; the caller keeps it then.
+  std::unique_ptr<TAttr> setAttributeNode(std::unique_ptr<TAttr>&& attr);
+  TAttr* getAttributeNode(const std::u16string& name) const;
+  bool hasAttribute(const std::u16string& name) const;
+  // The value of the named attribute, or empty when there is none.
+  std::u16string getAttribute(const std::u16string& name) const;
+
+  std::u16string tagName() const { return nodeName(); }
+  // The number of nodeName in the tag table (0 for an unknown name), fixed at
+  // creation so the tree builder and the formatter need no lookups.
+  int tagNumber() const { return tagNumber_; }
+
+ protected:
+  std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const override;
+
+ private:
+  int tagNumber_ = 0;
+};
+
+}  // namespace orvix

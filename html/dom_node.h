@@ -1,0 +1,144 @@
+// The common node state and the tree operations of the DOM.
+//
+// Ownership: a node owns its children and (for elements) its attributes. A
+// node that is not in a tree is held by a std::unique_ptr of its caller; the
+// factories of TDocument return one, appendChild/insertBefore take it over,
+// removeChild hands it back. Nodes must be destroyed before their document.
+//
+// Nothing here recurses over the tree: destruction, copying and searching
+// walk it with explicit stacks, so a tree of any depth is safe.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "html/dom_exception.h"
+#include "html/dom_named_node_map.h"
+#include "html/dom_node_list.h"
+
+namespace orvix {
+
+class TDocument;
+class TElement;
+class TNamedNodeMap;
+class TSearchNodeList;
+
+// nodeType() codes of DOM Level 2. 6, 11 and 12 have no class here.
+enum NodeType : int {
+  ELEMENT_NODE = 1,
+  ATTRIBUTE_NODE = 2,
+  TEXT_NODE = 3,
+  CDATA_SECTION_NODE = 4,
+  ENTITY_REFERENCE_NODE = 5,
+  ENTITY_NODE = 6,
+  PROCESSING_INSTRUCTION_NODE = 7,
+  COMMENT_NODE = 8,
+  DOCUMENT_NODE = 9,
+  DOCUMENT_TYPE_NODE = 10,
+  DOCUMENT_FRAGMENT_NODE = 11,
+  NOTATION_NODE = 12,
+};
+
+class TNode {
+ public:
+  virtual ~TNode();
+  TNode(const TNode&) = delete;
+  TNode& operator=(const TNode&) = delete;
+
+  // prefix ":" localName, or localName when the prefix is empty.
+  virtual std::u16string nodeName() const;
+  virtual std::u16string nodeValue() const { return nodeValue_; }
+  virtual int nodeType() const = 0;
+  // nullptr for a detached node, an attribute and the document.
+  virtual TNode* parentNode() const { return parent_; }
+  // May a node of `child`'s kind become a child of this node?
+  virtual bool allowsChild(const TNode& child) const;
+  // A copy of this node made by `doc` (children copied when `deep`, for an
+  // attribute always; copies never include attributes). Raises NotSupported
+  // for documents and document types.
+  virtual std::unique_ptr<TNode> importInto(TDocument& doc, bool deep) const;
+  // Raises NoModificationAllowed unless the node holds data.
+  virtual void setNodeValue(const std::u16string& value);
+  // A copy made by this node's own document.
+  virtual std::unique_ptr<TNode> cloneNode(bool deep) const = 0;
+
+  TNodeList* childNodes() const { return &childNodes_; }
+  // The attribute map of an element; nullptr for every other node.
+  TNamedNodeMap* attributes() const { return attributes_.get(); }
+  TDocument* ownerDocument() const { return ownerDocument_; }
+  const std::u16string& prefix() const { return prefix_; }
+  const std::u16string& localName() const { return localName_; }
+  std::u16string namespaceURI() const;
+
+  TNode* firstChild() const { return childNodes_.items_.empty() ? nullptr : childNodes_.items_.front(); }
+  TNode* lastChild() const { return childNodes_.items_.empty() ? nullptr : childNodes_.items_.back(); }
+  bool hasChildNodes() const { return !childNodes_.items_.empty(); }
+  // Fast child access for walkers (no bounds check beyond the vector's).
+  int childCount() const { return static_cast<int>(childNodes_.items_.size()); }
+  TNode* childAt(int index) const { return childNodes_.items_[index]; }
+
+  // Inserts a detached node before `refChild` (at the end when nullptr) and
+  // takes it over. On a refusal (DomException) the caller keeps the node and
+  // the tree is unchanged. Returns the inserted node.
+  template <class T>
+  T* insertBefore(std::unique_ptr<T>&& newChild, TNode* refChild) {
+    InsertChecked(newChild.get(), refChild, true);
+    return newChild.release();
+  }
+  template <class T>
+  T* appendChild(std::unique_ptr<T>&& newChild) {
+    return insertBefore(std::move(newChild), nullptr);
+  }
+  // Moves a node that is already in a tree (it is owned by its parent). A
+  // node without a parent must be passed as a unique_ptr: raises NotFound.
+  TNode* insertBefore(TNode* newChild, TNode* refChild);
+  TNode* appendChild(TNode* newChild) { return insertBefore(newChild, nullptr); }
+  // Takes `oldChild` out of the child list and hands it to the caller.
+  // Raises NotFound when it is not a child of this node.
+  std::unique_ptr<TNode> removeChild(TNode* oldChild);
+
+  // A live list of the descendant elements with local name `name` ("*" for
+  // all), in document order, never including this node.
+  std::unique_ptr<TSearchNodeList> getElementsByTagName(const std::u16string& name);
+  // Plain text of the content of an element; empty for other nodes.
+  std::u16string text() const;
+
+ protected:
+  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument) {}
+
+  // Appends deep copies of this node's children to `target`, made by `doc`
+  // (the target document of an import, the own document of a clone).
+  void CopyChildrenTo(TNode& target, TDocument& doc) const;
+  // The copy of this node alone (no children), made by `doc`; raises
+  // NotSupported for kinds that cannot be copied that way.
+  virtual std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const;
+
+  // The checks and the insertion of insertBefore. `detached` says the node
+  // comes from the caller (it must then have no parent).
+  void InsertChecked(TNode* newChild, TNode* refChild, bool detached);
+  void NoteMutation();
+
+  TDocument* ownerDocument_;
+  // The parent; for an attribute its owner element.
+  TNode* parent_ = nullptr;
+  int namespaceIndex_ = 0;
+  std::u16string prefix_;
+  std::u16string localName_;
+  std::u16string nodeValue_;
+  std::unique_ptr<TNamedNodeMap> attributes_;
+  mutable TNodeList childNodes_{this};
+  // Set while some search list is rooted here, so destruction can tell it.
+  bool searchRoot_ = false;
+
+ private:
+  friend class TDocument;
+  friend class TElement;
+  friend class TAttr;
+  friend class TNamedNodeMap;
+  friend class TSearchNodeList;
+  // Moves this node's children and attributes to `out`, leaving it bare.
+  void ReleaseOwned(std::vector<TNode*>& out);
+};
+
+}  // namespace orvix
