@@ -53,6 +53,13 @@ class THtmlReader {
   // Stores the text and rewinds to its start. State, quote and token fields
   // keep their values (a fresh reader starts in content).
   void SetSource(std::u16string text);
+  // Back to content outside any tag. A text that ended inside a tag (say an
+  // open quoted value) leaves the reader there; a new document must not
+  // start in that state.
+  void ResetState() {
+    state_ = kContent;
+    quoteChar_ = 0;
+  }
 
   // Consumes one token and fires its event; false once the input is used up.
   bool Read();

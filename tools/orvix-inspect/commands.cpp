@@ -6,11 +6,16 @@ namespace orvix::inspect {
 
 // cmd_*.cpp files define these tables.
 // (declare yours here, then append it below)
+std::vector<Command> HtmlCommands();
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
     std::vector<Command> v;
     // Append each area's commands: v.insert(v.end(), ...);
+    {
+      auto html = HtmlCommands();
+      v.insert(v.end(), html.begin(), html.end());
+    }
     return v;
   }();
   return all;

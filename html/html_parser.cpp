@@ -1,0 +1,209 @@
+#include "html/html_parser.h"
+
+#include <initializer_list>
+
+namespace orvix {
+
+namespace {
+
+using Tags = std::initializer_list<int>;
+
+// Where a restructuring start tag may stand: the candidates of its parent.
+constexpr Tags kParagraphContainers = {tag::Address, tag::BlockQuote, tag::Center, tag::Div,     tag::Dl,
+                                       tag::FieldSet, tag::H1,        tag::H2,     tag::H3,      tag::H4,
+                                       tag::H5,      tag::H6,         tag::Hr,     tag::Li,      tag::NoScript,
+                                       tag::Ol,      tag::Pre,        tag::Td,     tag::Th,      tag::Ul};
+constexpr Tags kListContainers = {tag::Dir, tag::Menu, tag::Ol, tag::Ul};
+constexpr Tags kDefinitionLists = {tag::Dl};
+constexpr Tags kRows = {tag::Tr};
+constexpr Tags kRowGroups = {tag::Table, tag::TBody, tag::TFoot, tag::THead};
+constexpr Tags kColumnGroups = {tag::ColGroup};
+constexpr Tags kTables = {tag::Table};
+constexpr Tags kOptionGroups = {tag::OptGroup, tag::Select};
+
+Tags ParentCandidates(int number) {
+  switch (number) {
+    case tag::Li: return kListContainers;
+    case tag::Dd:
+    case tag::Dt: return kDefinitionLists;
+    case tag::Td:
+    case tag::Th: return kRows;
+    case tag::Tr: return kRowGroups;
+    case tag::Col: return kColumnGroups;
+    case tag::ColGroup:
+    case tag::TBody:
+    case tag::TFoot:
+    case tag::THead: return kTables;
+    case tag::Option: return kOptionGroups;
+    default: return kParagraphContainers;  // p and the block-level tags
+  }
+}
+
+}  // namespace
+
+THtmlParser::THtmlParser() : reader_(std::make_unique<THtmlReader>()), byTag_(tag::Count + 1) {
+  reader_->OnAttributeEnd = [this](THtmlReader& r) { AttributeEnd(r); };
+  reader_->OnAttributeStart = [this](THtmlReader& r) { AttributeStart(r); };
+  reader_->OnCDataSection = [this](THtmlReader& r) { CDataSection(r); };
+  reader_->OnComment = [this](THtmlReader& r) { Comment(r); };
+  reader_->OnDocType = [this](THtmlReader& r) { DocType(r); };
+  reader_->OnElementEnd = [this](THtmlReader& r) { ElementEnd(r); };
+  reader_->OnElementStart = [this](THtmlReader& r) { ElementStart(r); };
+  reader_->OnEndElement = [this](THtmlReader& r) { EndElement(r); };
+  reader_->OnEntityReference = [this](THtmlReader& r) { EntityReference(r); };
+  reader_->OnTextNode = [this](THtmlReader& r) { TextNode(r); };
+}
+
+THtmlParser::~THtmlParser() = default;
+
+void THtmlParser::Reset() {
+  attribute_ = nullptr;
+  startTag_ = nullptr;
+  path_.clear();
+  for (auto& s : byTag_) s.clear();
+  byName_.clear();
+  documentElement_ = nullptr;
+  body_ = nullptr;
+}
+
+std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
+  Reset();
+  reader_->SetSource(text);
+  reader_->ResetState();
+  document_ = DomImplementation::createEmptyDocument(nullptr);
+  try {
+    while (reader_->Read()) {
+    }
+  } catch (const std::exception&) {
+    // A refusal of the DOM (say a second top-level element) ends the parse;
+    // the caller gets what was built up to there.
+  }
+  Reset();
+  return std::move(document_);
+}
+
+TNode& THtmlParser::Current() const {
+  if (attribute_ != nullptr) return *attribute_;
+  if (!path_.empty()) return *path_.back().element;
+  return *document_;
+}
+
+std::vector<std::uint32_t>& THtmlParser::StackFor(int tagNumber, const std::u16string& name) {
+  if (tagNumber > 0 && tagNumber <= tag::Count) return byTag_[tagNumber];
+  return byName_[name];
+}
+
+void THtmlParser::Push(TElement* element, int tagNumber, const std::u16string& name) {
+  auto& stack = StackFor(tagNumber, name);
+  stack.push_back(static_cast<std::uint32_t>(path_.size()));
+  path_.push_back({element, &stack});
+}
+
+void THtmlParser::PopTo(std::size_t depth) {
+  while (path_.size() > depth) {
+    path_.back().sameName->pop_back();
+    path_.pop_back();
+  }
+}
+
+// The nearest open element of the candidate names becomes the current node.
+// An attribute as current node is no element, so the search fails at once.
+void THtmlParser::MoveToParentOfRestructuring(int tagNumber) {
+  if (attribute_ == nullptr) {
+    std::int64_t nearest = -1;
+    for (int candidate : ParentCandidates(tagNumber)) {
+      const auto& stack = byTag_[candidate];
+      if (!stack.empty() && static_cast<std::int64_t>(stack.back()) > nearest) nearest = stack.back();
+    }
+    if (nearest >= 0) {
+      PopTo(static_cast<std::size_t>(nearest) + 1);
+      return;
+    }
+  }
+  MoveToBody();
+}
+
+// No candidate is open: the element goes into the body, made up when the
+// page has none (and the html element too when there is no document element).
+void THtmlParser::MoveToBody() {
+  if (documentElement_ == nullptr) documentElement_ = document_->documentElement();
+  if (documentElement_ == nullptr) {
+    documentElement_ = document_->appendChild(document_->createElement(u"html"));
+  }
+  if (body_ == nullptr) {
+    for (int i = 0, n = documentElement_->childCount(); i < n; ++i) {
+      TNode* child = documentElement_->childAt(i);
+      if (child->nodeType() == ELEMENT_NODE && child->nodeName() == u"body") {
+        body_ = static_cast<TElement*>(child);
+        break;
+      }
+    }
+    if (body_ == nullptr) body_ = documentElement_->appendChild(document_->createElement(u"body"));
+  }
+  attribute_ = nullptr;
+  PopTo(0);
+  Push(documentElement_, documentElement_->tagNumber(), documentElement_->nodeName());
+  Push(body_, tag::Body, u"body");
+}
+
+void THtmlParser::ElementStart(THtmlReader& r) {
+  const std::u16string name = r.QualifiedName();
+  startTag_ = &FindHtmlTag(name);
+  const int number = startTag_->number;
+  if (IsRestructuringTag(number)) MoveToParentOfRestructuring(number);
+  TElement* element = Current().appendChild(document_->createElement(name));
+  Push(element, number, name);
+}
+
+void THtmlParser::ElementEnd(THtmlReader& r) {
+  const bool closes = r.isEmptyElement() || (startTag_ != nullptr && IsEmptyElementTag(startTag_->number));
+  startTag_ = nullptr;
+  if (closes && attribute_ == nullptr && !path_.empty()) PopTo(path_.size() - 1);
+}
+
+void THtmlParser::EndElement(THtmlReader& r) {
+  if (attribute_ != nullptr) return;  // the walk starts at a non-element
+  const std::u16string name = r.QualifiedName();
+  const int number = HtmlTagNumber(name);
+  std::vector<std::uint32_t>* stack;
+  if (number > 0) {
+    stack = &byTag_[number];
+  } else {
+    auto it = byName_.find(name);
+    if (it == byName_.end()) return;
+    stack = &it->second;
+  }
+  if (stack->empty()) return;  // nothing open by that name: ignored
+  PopTo(stack->back());
+}
+
+void THtmlParser::AttributeStart(THtmlReader& r) {
+  // The reader only reports attributes right after an element start, so the
+  // current node is that element.
+  if (attribute_ != nullptr || path_.empty()) throw DomException(dom_error::HierarchyRequest);
+  TElement* element = path_.back().element;
+  auto attr = document_->createAttribute(r.QualifiedName());
+  TAttr* raw = attr.get();
+  element->setAttributeNode(std::move(attr));  // a displaced namesake is freed
+  attribute_ = raw;
+}
+
+void THtmlParser::AttributeEnd(THtmlReader&) { attribute_ = nullptr; }
+
+void THtmlParser::TextNode(THtmlReader& r) { Current().appendChild(document_->createTextNode(r.nodeValue())); }
+
+void THtmlParser::EntityReference(THtmlReader& r) {
+  Current().appendChild(document_->createEntityReference(r.QualifiedName()));
+}
+
+void THtmlParser::Comment(THtmlReader& r) { Current().appendChild(document_->createComment(r.nodeValue())); }
+
+void THtmlParser::CDataSection(THtmlReader& r) {
+  Current().appendChild(document_->createCDATASection(r.nodeValue()));
+}
+
+void THtmlParser::DocType(THtmlReader& r) {
+  document_->setDoctype(DomImplementation::createDocumentType(r.QualifiedName(), r.publicId(), r.systemId()));
+}
+
+}  // namespace orvix

@@ -1,0 +1,80 @@
+// THtmlParser: builds a DOM document from HTML text with the small repair
+// rules of sloppy pages: implicit html and body, paragraphs, list items,
+// table cells and rows that close when the next one starts, void elements,
+// and end tags that close everything opened inside them. It never reports an
+// error; a refusal of the DOM ends the parse with the document built so far.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "html/dom.h"
+#include "html/html_reader.h"
+#include "html/html_tables.h"
+
+namespace orvix {
+
+class THtmlParser {
+ public:
+  THtmlParser();
+  virtual ~THtmlParser();
+  THtmlParser(const THtmlParser&) = delete;
+  THtmlParser& operator=(const THtmlParser&) = delete;
+
+  // A new document for `text`, complete or as far as it could be built. The
+  // document belongs to the caller.
+  std::unique_ptr<TDocument> Parse(const std::u16string& text);
+
+  THtmlReader& reader() { return *reader_; }
+
+ private:
+  // One element on the path from the document down to the current node,
+  // with the stack of open elements of the same name it is listed in.
+  struct OpenElement {
+    TElement* element;
+    std::vector<std::uint32_t>* sameName;
+  };
+
+  void AttributeEnd(THtmlReader& r);
+  void AttributeStart(THtmlReader& r);
+  void CDataSection(THtmlReader& r);
+  void Comment(THtmlReader& r);
+  void DocType(THtmlReader& r);
+  void ElementEnd(THtmlReader& r);
+  void ElementStart(THtmlReader& r);
+  void EndElement(THtmlReader& r);
+  void EntityReference(THtmlReader& r);
+  void TextNode(THtmlReader& r);
+
+  TNode& Current() const;
+  std::vector<std::uint32_t>& StackFor(int tagNumber, const std::u16string& name);
+  void Push(TElement* element, int tagNumber, const std::u16string& name);
+  void PopTo(std::size_t depth);
+  void MoveToParentOfRestructuring(int tagNumber);
+  void MoveToBody();
+  void Reset();
+
+  std::unique_ptr<TDocument> document_;
+  std::unique_ptr<THtmlReader> reader_;
+  // The current node is the attribute being read when there is one, else
+  // the innermost open element, else the document.
+  TAttr* attribute_ = nullptr;
+  const THtmlTag* startTag_ = nullptr;
+
+  // The open elements from the top down. Every element on the current path
+  // is also listed, by its depth, in the stack of its name, so "the nearest
+  // open element of these names" is a look at a few stack tops and closing by
+  // an end tag costs only what it closes.
+  std::vector<OpenElement> path_;
+  std::vector<std::vector<std::uint32_t>> byTag_;
+  std::unordered_map<std::u16string, std::vector<std::uint32_t>> byName_;
+  // Found once, then fixed: nodes are only ever appended, so the document
+  // element and the first body child of it never change during a parse.
+  TElement* documentElement_ = nullptr;
+  TElement* body_ = nullptr;
+};
+
+}  // namespace orvix
