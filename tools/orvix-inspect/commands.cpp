@@ -7,6 +7,7 @@ namespace orvix::inspect {
 // cmd_*.cpp files define these tables.
 // (declare yours here, then append it below)
 std::vector<Command> HtmlCommands();
+std::vector<Command> StoreCommands();
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
@@ -15,6 +16,10 @@ const std::vector<Command>& Commands() {
     {
       auto html = HtmlCommands();
       v.insert(v.end(), html.begin(), html.end());
+    }
+    {
+      auto store = StoreCommands();
+      v.insert(v.end(), store.begin(), store.end());
     }
     return v;
   }();
