@@ -24,6 +24,17 @@ if(WIN32)
   else()
     set(ORVIX_RUN_WINE_TESTS OFF)
   endif()
+  if(ORVIX_RUN_WINE_TESTS)
+    # The wine_bench fixture: one private Wine prefix, Xvfb display and
+    # wineserver for all Wine tests of this build tree (scripts/wine-bench.sh).
+    # The first start creates the prefix (wineboot, ~10 s); later runs reuse it.
+    add_test(NAME wine_bench_start
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-bench.sh start ${ORVIX_WINE_DIR})
+    add_test(NAME wine_bench_stop
+             COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/wine-bench.sh stop ${ORVIX_WINE_DIR})
+    set_tests_properties(wine_bench_start PROPERTIES FIXTURES_SETUP wine_bench LABELS wine TIMEOUT 600)
+    set_tests_properties(wine_bench_stop PROPERTIES FIXTURES_CLEANUP wine_bench LABELS wine TIMEOUT 120)
+  endif()
 else()
   find_package(GTest REQUIRED)
   include(GoogleTest)
