@@ -8,6 +8,9 @@ namespace orvix::inspect {
 // (declare yours here, then append it below)
 std::vector<Command> HtmlCommands();
 std::vector<Command> StoreCommands();
+#ifdef ORVIX_INSPECT_QUOTA
+std::vector<Command> QuotaCommands();
+#endif
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
@@ -21,6 +24,12 @@ const std::vector<Command>& Commands() {
       auto store = StoreCommands();
       v.insert(v.end(), store.begin(), store.end());
     }
+#ifdef ORVIX_INSPECT_QUOTA
+    {
+      auto quota = QuotaCommands();
+      v.insert(v.end(), quota.begin(), quota.end());
+    }
+#endif
     return v;
   }();
   return all;

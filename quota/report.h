@@ -1,0 +1,116 @@
+// The quota report: what happens to the transfer page once it has arrived.
+//
+// Everything here is free of windows so that the dialog only has to apply
+// the outcome (status text, buttons, sound) and send the reply; the
+// diagnostic tool and the tests run the same steps on saved pages.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvix {
+
+class TAdslParser;
+
+// A byte count for people, with the user's digit grouping and decimal
+// separator, rounded to the nearest shown digit (halves away from zero):
+// below 1024 in B, below 1048576 in KB, from 1073741824 on in GB with two
+// decimals, otherwise in MB. Single-byte text in the system code page.
+std::string FormatBytes(double value);
+
+// The record a successful query sends to the parent window (copy-data tag
+// 0). Layout, little-endian, zero-filled, texts UTF-16 and zero-terminated:
+//     0  double  newest month's download
+//     8  double  newest month's upload
+//    16  int32   number of month items (0..12)
+//    20  64      record time
+//    84  64      newest month's name
+//   148  64      newest month's year
+//   212  64      detail text
+//   276  532     header text
+//   808  12x64   month items: +0 year (16), +16 month name (32),
+//                +48 download (double), +56 upload (double)
+// The parent reads this layout; it must not change.
+constexpr std::size_t kQuotaResultSize = 1576;
+using QuotaResultBytes = std::array<std::uint8_t, kQuotaResultSize>;
+
+struct QuotaMonth {
+  std::u16string year;
+  std::u16string monthName;
+  double download = 0;
+  double upload = 0;
+};
+
+// What the report takes from a successful parse.
+struct QuotaSummary {
+  double lastDownload = 0;
+  double lastUpload = 0;
+  std::u16string recordTime;
+  std::u16string lastMonthName;
+  std::u16string lastYear;
+  std::u16string detailText;
+  std::u16string headerText;
+  std::vector<QuotaMonth> items;  // oldest first
+};
+
+QuotaSummary SummaryOf(const TAdslParser& parser);
+
+// Texts longer than their field are cut so that the field still ends with a
+// zero (never in the middle of a surrogate pair); at most 12 items are
+// written, and the count field says how many.
+QuotaResultBytes BuildQuotaResult(const QuotaSummary& summary);
+
+// The totals of the account record, read when the query started.
+struct StoredTotals {
+  double download = 0;
+  double upload = 0;
+};
+
+struct TransferChanges {
+  double download = 0;
+  double upload = 0;
+};
+
+// The change since the stored totals. A total that went down means a new
+// month has begun, and then the new total itself is the change.
+TransferChanges ChangesSince(const StoredTotals& stored, double newDownload, double newUpload);
+
+// Resource 106 when either total differs from the stored one (exactly),
+// else 107; followed by resource 108 filled in.
+std::u16string ReportText(const QuotaSummary& summary, const StoredTotals& stored);
+
+// The status text of a failure: the message (may be empty) and resource 109.
+std::u16string FailureText(std::u16string_view message);
+
+// Replaces each "%s" of the template with the next argument, in order;
+// missing arguments leave "%s" alone, "%%" stays as written.
+std::u16string FillTemplate(std::u16string_view pattern, const std::vector<std::u16string>& args);
+
+// The outcome of the report step, for the dialog to apply.
+struct ReportOutcome {
+  enum class Sound { Ok, Fail };
+  enum class Focus { Tekrar, Kapat };
+
+  bool serverError = false;   // the portal answered with its error page
+  int parserStatus = 0;       // 0 success; the parser status, or -1 when Parse raised
+  std::u16string statusText;  // for the status control
+  std::int32_t replyTag = 0;  // copy-data tag for the parent window
+  std::vector<std::uint8_t> replyData;
+  bool yineleEnabled = false;
+  bool tekrarEnabled = true;
+  Focus focus = Focus::Tekrar;
+  Sound sound = Sound::Fail;  // played only when the user wants alert sounds
+
+  bool succeeded() const { return !serverError && parserStatus == 0; }
+};
+
+// The report of a transfer page (response body bytes in the system code
+// page), compared with the stored totals. loggedIn decides whether "Yinele"
+// may fetch the page again.
+ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, bool loggedIn);
+
+}  // namespace orvix
