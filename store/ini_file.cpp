@@ -216,10 +216,13 @@ void TWMemIniFile::SetCaseSensitive(bool caseSensitive) {
 void TWMemIniFile::SetStrings(const TWStrings& lines) {
   Clear();
   TWHashedStringList* current = nullptr;
+  // A plain string list hands out references; other kinds copy each line.
+  const auto* list = dynamic_cast<const TWStringList*>(&lines);
+  std::u16string copy;
   const int count = lines.GetCount();
   for (int i = 0; i < count; ++i) {
-    const std::u16string raw = lines.Get(i);
-    const std::u16string_view line = Trim(raw);
+    if (list == nullptr) copy = lines.Get(i);
+    const std::u16string_view line = Trim(list != nullptr ? list->Strings(i) : copy);
     if (line.empty() || line.front() == u';') continue;
     if (line.size() >= 2 && line.front() == u'[' && line.back() == u']') {
       current = AddSection(std::u16string(Trim(line.substr(1, line.size() - 2))));
@@ -229,6 +232,8 @@ void TWMemIniFile::SetStrings(const TWStrings& lines) {
     const auto eq = line.find(u'=');
     if (eq == std::u16string_view::npos) {
       current->Add(Unescape(line));
+    } else if (eq == 0 || (line[eq - 1] > u' ' && eq + 1 < line.size() && line[eq + 1] > u' ')) {
+      current->Add(Unescape(line));  // nothing to trim around the "="
     } else {
       std::u16string joined(Trim(line.substr(0, eq)));
       joined += u'=';
