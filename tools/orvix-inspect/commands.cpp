@@ -8,6 +8,7 @@ namespace orvix::inspect {
 // (declare yours here, then append it below)
 std::vector<Command> HtmlCommands();
 std::vector<Command> StoreCommands();
+std::vector<Command> NetCommands();
 #ifdef ORVIX_INSPECT_QUOTA
 std::vector<Command> QuotaCommands();
 #endif
@@ -23,6 +24,10 @@ const std::vector<Command>& Commands() {
     {
       auto store = StoreCommands();
       v.insert(v.end(), store.begin(), store.end());
+    }
+    {
+      auto net = NetCommands();
+      v.insert(v.end(), net.begin(), net.end());
     }
 #ifdef ORVIX_INSPECT_QUOTA
     {
