@@ -8,7 +8,7 @@ namespace orvix {
 
 TElement::TElement(TDocument* owner, const std::u16string& name) : TNode(owner) {
   localName_ = name;
-  attributes_ = std::make_unique<TNamedNodeMap>(this);
+  isElement_ = true;
   tagNumber_ = HtmlTagNumber(localName_);
 }
 
@@ -22,7 +22,7 @@ TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& q
     prefix_ = qualifiedName.substr(0, colon);
     localName_ = qualifiedName.substr(colon + 1);
   }
-  attributes_ = std::make_unique<TNamedNodeMap>(this);
+  isElement_ = true;
   tagNumber_ = HtmlTagNumber(nodeName());
 }
 
@@ -54,22 +54,22 @@ std::unique_ptr<TNode> TElement::cloneNode(bool deep) const {
 std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr) {
   if (attr && attr->parent_ != nullptr) throw DomException(dom_error::InUseAttribute);
   TAttr* added = attr.get();
-  std::unique_ptr<TAttr> displaced = attributes_->setNamedItem(std::move(attr));
+  std::unique_ptr<TAttr> displaced = attributes()->setNamedItem(std::move(attr));
   if (displaced) displaced->parent_ = nullptr;
   added->parent_ = this;
   return displaced;
 }
 
 TAttr* TElement::getAttributeNode(const std::u16string& name) const {
-  return attributes_->getNamedItem(name);
+  return attributes_ ? attributes_->getNamedItem(name) : nullptr;
 }
 
 bool TElement::hasAttribute(const std::u16string& name) const {
-  return attributes_->getNamedItem(name) != nullptr;
+  return getAttributeNode(name) != nullptr;
 }
 
 std::u16string TElement::getAttribute(const std::u16string& name) const {
-  const TAttr* attr = attributes_->getNamedItem(name);
+  const TAttr* attr = getAttributeNode(name);
   return attr ? attr->nodeValue() : std::u16string();
 }
 

@@ -45,6 +45,12 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
   }
 }
 
+TNamedNodeMap* TNode::attributes() const {
+  if (!attributes_ && isElement_)
+    attributes_ = std::make_unique<TNamedNodeMap>(static_cast<TElement*>(const_cast<TNode*>(this)));
+  return attributes_.get();
+}
+
 std::u16string TNode::nodeName() const {
   if (prefix_.empty()) return localName_;
   std::u16string name;

@@ -65,7 +65,7 @@ class TNode {
 
   TNodeList* childNodes() const { return &childNodes_; }
   // The attribute map of an element; nullptr for every other node.
-  TNamedNodeMap* attributes() const { return attributes_.get(); }
+  TNamedNodeMap* attributes() const;
   TDocument* ownerDocument() const { return ownerDocument_; }
   const std::u16string& prefix() const { return prefix_; }
   const std::u16string& localName() const { return localName_; }
@@ -126,7 +126,10 @@ class TNode {
   std::u16string prefix_;
   std::u16string localName_;
   std::u16string nodeValue_;
-  std::unique_ptr<TNamedNodeMap> attributes_;
+  // Made on first use: most elements of a page have no attributes, and one
+  // allocation less per element shows when parsing large pages.
+  mutable std::unique_ptr<TNamedNodeMap> attributes_;
+  bool isElement_ = false;
   mutable TNodeList childNodes_{this};
   // Set while some search list is rooted here, so destruction can tell it.
   bool searchRoot_ = false;
