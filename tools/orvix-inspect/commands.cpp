@@ -9,6 +9,7 @@ namespace orvix::inspect {
 std::vector<Command> HtmlCommands();
 std::vector<Command> StoreCommands();
 std::vector<Command> NetCommands();
+std::vector<Command> AppCommands();
 #ifdef ORVIX_INSPECT_QUOTA
 std::vector<Command> QuotaCommands();
 #endif
@@ -28,6 +29,10 @@ const std::vector<Command>& Commands() {
     {
       auto net = NetCommands();
       v.insert(v.end(), net.begin(), net.end());
+    }
+    {
+      auto app = AppCommands();
+      v.insert(v.end(), app.begin(), app.end());
     }
 #ifdef ORVIX_INSPECT_QUOTA
     {
