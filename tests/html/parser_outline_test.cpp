@@ -27,9 +27,9 @@ std::string ReadAll(const fs::path& p) {
   return ss.str();
 }
 
-// Runs the tool and returns its stdout; the exit status goes to `status`.
+// Runs the tool built with this test and returns its stdout; the exit status goes to `status`.
 std::string RunInspect(const std::string& command, const fs::path& page, int& status) {
-  const std::string tool = Env("ORVIX_BINARY_DIR") + "/tools/orvix-inspect/orvix-inspect";
+  const std::string tool = ORVIX_INSPECT_PATH;
   const std::string cmd = "'" + tool + "' " + command + " '" + page.string() + "'";
   std::string out;
   FILE* pipe = popen(cmd.c_str(), "r");
