@@ -103,10 +103,11 @@ TInetThread* CurrentInetThread() { return g_worker.get(); }
 
 std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill) {
   if (g_worker) return -1;
-  g_worker = std::make_unique<TInetThread>(window, InternetHandle, message);
   try {
+    g_worker = std::make_unique<TInetThread>(window, InternetHandle, message);
     fill(g_worker->Request());
   } catch (...) {
+    // Freeing a worker that never ran skips its body: nothing is sent.
     g_worker.reset();
     return -1;
   }

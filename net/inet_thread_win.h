@@ -37,7 +37,8 @@ class TThread {
   void Terminate() { terminated_ = true; }
   bool Terminated() const { return terminated_; }
 
-  // Waits for the thread's end and returns its exit code. On the main
+  // Waits for the thread's end and returns its exit code; the thread must
+  // have been resumed. On the main
   // thread sent messages keep flowing during the wait (a window of this
   // thread may be sent a message by another thread), posted messages stay
   // queued. From any other thread it is a plain wait.
@@ -96,7 +97,8 @@ TInetThread* CurrentInetThread();
 // Starts a worker step: when a worker exists, does nothing and returns -1.
 // Otherwise creates the worker for window and message with InternetHandle,
 // lets fill set up its request and resumes it (returns 0). When fill
-// throws, the worker is freed unstarted and the result is -1.
+// throws (or no thread can be created), the worker is freed unstarted and
+// the result is -1.
 std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill);
 
 // Waits for the current worker (if any), frees it and clears the reference.
