@@ -146,7 +146,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       if (r.error_occurred || r.run_type != Run::RT_Iteration) continue;
       Result& res = results_[r.run_name.function_name];
-      res.seconds = r.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(r.time_unit);
+      res.seconds = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
       auto it = r.counters.find("bytes_per_second");
       if (it != r.counters.end()) res.mbPerSecond = it->second.value / 1e6;
     }
