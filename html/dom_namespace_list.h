@@ -3,22 +3,22 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "text/wide_strings.h"
 
 namespace orvix {
 
-class TNamespaceURIList {
+class TNamespaceURIList : public TWStringList {
  public:
-  TNamespaceURIList() { uris_.emplace_back(); }
-  // Index of the first entry equal to `uri` (exact comparison), appending it
-  // when absent. Tables hold a handful of entries, so a linear search it is.
+  TNamespaceURIList();
+  const char* ClassName() const override { return "TNamespaceURIList"; }
+  // Index of the first entry equal to `uri` (exact, case-sensitive
+  // comparison), appending it when absent. Tables hold a handful of entries,
+  // so a linear search it is.
   int add(const std::u16string& uri);
   // The entry at `index`; the empty string for an index out of range.
   const std::u16string& item(int index) const;
-  int count() const { return static_cast<int>(uris_.size()); }
-
- private:
-  std::vector<std::u16string> uris_;
+  int count() const { return GetCount(); }
 };
 
 }  // namespace orvix

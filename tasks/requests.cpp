@@ -5,6 +5,19 @@
 
 namespace orvix::tasks {
 
+namespace {
+
+// "/" followed by the page name, the referrer form the services expect.
+std::string RootedPage(std::string_view pageName) {
+  std::string out;
+  out.reserve(pageName.size() + 1);
+  out.push_back('/');
+  out.append(pageName);
+  return out;
+}
+
+}  // namespace
+
 std::string_view TrimControls(std::string_view text) {
   auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   while (!text.empty() && low(text.front())) text.remove_prefix(1);
@@ -21,7 +34,7 @@ PlainGet AddressRequest(AddressSource source, std::string_view pageName) {
     case AddressSource::kProductSite:
       break;
   }
-  return {kMakerSiteHost, kProductSiteIpPath, "/" + std::string(pageName)};
+  return {kMakerSiteHost, kProductSiteIpPath, RootedPage(pageName)};
 }
 
 std::string WrapEchoAnswer(std::string_view body) {
@@ -31,7 +44,7 @@ std::string WrapEchoAnswer(std::string_view body) {
 }
 
 PlainGet VersionRequest(std::string_view pageName) {
-  return {kMakerSiteHost, kVersionFilePath, "/" + std::string(pageName)};
+  return {kMakerSiteHost, kVersionFilePath, RootedPage(pageName)};
 }
 
 std::string VersionReply(std::string_view version, std::string_view notes) {
@@ -58,7 +71,7 @@ PlainGet NewUserHit(std::string_view pageName, std::int64_t unixTimeMs, int scre
                     int screenHeight) {
   std::string path = "/tracker/count.php?";
   path += std::string("sid=") + kTrackerSiteId;
-  path += "&p=" + UrlEncode(Base64Encode("/" + std::string(pageName)));
+  path += "&p=" + UrlEncode(Base64Encode(RootedPage(pageName)));
   path += "&r=";
   path += "&t=" + std::to_string(unixTimeMs);
   path += "&res=" + std::to_string(screenWidth) + "x" + std::to_string(screenHeight);

@@ -4,20 +4,16 @@
 
 namespace orvix::inspect {
 
-// cmd_*.cpp files define these tables.
-// (declare yours here, then append it below)
+// Each cmd_<area>.cpp defines one of these tables.
 std::vector<Command> HtmlCommands();
 std::vector<Command> StoreCommands();
 std::vector<Command> NetCommands();
 std::vector<Command> AppCommands();
-#ifdef ORVIX_INSPECT_QUOTA
 std::vector<Command> QuotaCommands();
-#endif
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> all = [] {
     std::vector<Command> v;
-    // Append each area's commands: v.insert(v.end(), ...);
     {
       auto html = HtmlCommands();
       v.insert(v.end(), html.begin(), html.end());
@@ -34,12 +30,10 @@ const std::vector<Command>& Commands() {
       auto app = AppCommands();
       v.insert(v.end(), app.begin(), app.end());
     }
-#ifdef ORVIX_INSPECT_QUOTA
     {
       auto quota = QuotaCommands();
       v.insert(v.end(), quota.begin(), quota.end());
     }
-#endif
     return v;
   }();
   return all;
