@@ -4,8 +4,12 @@
 # Plumo does, under the Wine bench, with tools/fake-parent as the parent
 # window printing what the program sends back.
 #
-# Until the quota query lands this shows the dispatcher: a switch that needs
-# a window and gets none does nothing, and "-exit 0" finds no running query.
+# The internet is played by tools/fake-network with the scenario
+# tools/fake-network/scenarios/demo.json: an IP-echo service, the maker's
+# version file and an HTTPS page whose certificate comes from the bench's
+# test CA. Until the quota query lands the demo shows the small jobs and the
+# dispatcher: a switch that needs a window and gets none does nothing, and
+# "-exit 0" finds no running query.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,15 +34,49 @@ export ORVIX_WINE_DIR=$root/out/win64/wine
 bash scripts/wine-bench.sh start "$ORVIX_WINE_DIR"
 trap 'bash "$root/scripts/wine-bench.sh" stop "$ORVIX_WINE_DIR" >/dev/null' EXIT
 
+# The fake network, trusted through the bench's CA; Wine's WinInet finds it
+# through the proxy variables.
+ca_dir=$(. "$ORVIX_WINE_DIR/env.sh" && echo "$ORVIX_CA_DIR")
+net_dir=$(mktemp -d)
+python3 tools/fake-network/fake_network.py --scenario tools/fake-network/scenarios/demo.json \
+  --port-file "$net_dir/port" --log "$net_dir/requests.jsonl" --ca-dir "$ca_dir" &
+net_pid=$!
+trap 'kill $net_pid 2>/dev/null; rm -rf "$net_dir"; bash "$root/scripts/wine-bench.sh" stop "$ORVIX_WINE_DIR" >/dev/null' EXIT
+for _ in $(seq 100); do [ -s "$net_dir/port" ] && break; sleep 0.1; done
+export http_proxy=http://127.0.0.1:$(cat "$net_dir/port") https_proxy=http://127.0.0.1:$(cat "$net_dir/port")
+
 orvix="Z:${root//\//\\}\\out\\win64\\app\\orvix.exe"
 run() {
   echo "== orvix.exe $*"
   local status=0
-  bash scripts/wine-run.sh "$root/out/win64/tools/fake-parent/fake-parent.exe" --timeout 60 "$orvix" "$@" || status=$?
-  echo "   (exit status $status; each line above is one message Plumo's window received)"
+  bash scripts/wine-run.sh "$root/out/win64/tools/fake-parent/fake-parent.exe" --timeout 60 "$orvix" "$@" \
+    >"$net_dir/messages" || status=$?
+  # One line per message Plumo's window received, the payload shown as text.
+  python3 - "$net_dir/messages" <<'PY'
+import base64, json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    m = json.loads(line)
+    if m.get("msg") == "copydata":
+        text = base64.b64decode(m["data"]).decode("cp1254", "replace")
+        print("   WM_COPYDATA tag %d, %d bytes: %r" % (m["tag"], m["bytes"], text))
+    else:
+        print("   message %s" % line.strip())
+PY
+  echo "   (exit status $status)"
 }
+run -getmyip '{parent}' anasayfa
+run -getversion '{parent}' anasayfa
+run -geturl '{parent}' https://portal.orvix.example/duyuru.txt
 run -getmyip abc
-run -getversion 0 anasayfa
 run -exit
 run -exit 0
+echo "== what reached the network"
+python3 - "$net_dir/requests.jsonl" <<'PY'
+import json, sys
+for line in open(sys.argv[1], encoding="utf-8"):
+    r = json.loads(line)
+    if r.get("internal"):
+        continue
+    print("  %-7s %-5s %s%s" % (r["method"], r["scheme"], r["host"], "" if r["method"] == "CONNECT" else r["path"]))
+PY
 echo "demo done"
