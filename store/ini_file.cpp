@@ -25,19 +25,6 @@ std::string NumberText(const TWCustomIniFile& ini, std::u16string_view section, 
   return ascii;
 }
 
-// Keeps a caller's list in one update while it is refilled, also when
-// filling raises (a sorted list refusing duplicates).
-class UpdateScope {
- public:
-  explicit UpdateScope(TWStrings& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateScope() { list_.EndUpdate(); }
-  UpdateScope(const UpdateScope&) = delete;
-  UpdateScope& operator=(const UpdateScope&) = delete;
-
- private:
-  TWStrings& list_;
-};
-
 }  // namespace
 
 // ---- TWCustomIniFile ------------------------------------------------------
@@ -244,7 +231,7 @@ void TWMemIniFile::SetStrings(const TWStrings& lines) {
 }
 
 void TWMemIniFile::GetStrings(TWStrings& lines) const {
-  UpdateScope update(lines);
+  TWStringsUpdate update(lines);
   lines.Clear();
   const int count = sections_.GetCount();
   for (int i = 0; i < count; ++i) {
@@ -325,7 +312,7 @@ void TWMemIniFile::WriteString(std::u16string_view section, std::u16string_view 
 }
 
 void TWMemIniFile::ReadSection(std::u16string_view section, TWStrings& strings) const {
-  UpdateScope update(strings);
+  TWStringsUpdate update(strings);
   strings.Clear();
   if (const TWHashedStringList* lines = FindSection(section)) {
     const int count = lines->GetCount();
@@ -334,14 +321,14 @@ void TWMemIniFile::ReadSection(std::u16string_view section, TWStrings& strings) 
 }
 
 void TWMemIniFile::ReadSections(TWStrings& strings) const {
-  UpdateScope update(strings);
+  TWStringsUpdate update(strings);
   strings.Clear();
   const int count = sections_.GetCount();
   for (int i = 0; i < count; ++i) strings.Add(sections_.Strings(i));
 }
 
 void TWMemIniFile::ReadSectionValues(std::u16string_view section, TWStrings& strings) const {
-  UpdateScope update(strings);
+  TWStringsUpdate update(strings);
   strings.Clear();
   if (const TWHashedStringList* lines = FindSection(section)) {
     const int count = lines->GetCount();

@@ -17,19 +17,6 @@ constexpr const char* kIndexError = "List index out of bounds (%d)";
 constexpr const char* kDuplicateError = "String list does not allow duplicates";
 constexpr const char* kSortedError = "Operation not allowed on sorted list";
 
-// Keeps an update open for the lifetime of a scope, also when an operation
-// inside it raises.
-class UpdateScope {
- public:
-  explicit UpdateScope(TWStrings& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateScope() { list_.EndUpdate(); }
-  UpdateScope(const UpdateScope&) = delete;
-  UpdateScope& operator=(const UpdateScope&) = delete;
-
- private:
-  TWStrings& list_;
-};
-
 std::u16string DecodeUtf16Le(std::string_view bytes) {
   std::u16string text(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -65,7 +52,7 @@ void TWStrings::Assign(const TPersistent* source) {
   if (const auto* strings = dynamic_cast<const TWStrings*>(source)) {
     // Clearing first would empty the source too.
     if (strings == this) return;
-    UpdateScope update(*this);
+    TWStringsUpdate update(*this);
     Clear();
     AddStrings(*strings);
     return;
@@ -87,7 +74,7 @@ std::u16string TWStrings::GetText() const {
 
 void TWStrings::Put(int index, std::u16string text) {
   TObject* object = GetObject(index);
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   Delete(index);
   InsertObject(index, std::move(text), object);
 }
@@ -97,7 +84,7 @@ void TWStrings::PutObject(int, TObject*) {}
 void TWStrings::SetCapacity(int) {}
 
 void TWStrings::SetText(std::u16string_view text) {
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   Clear();
   const std::size_t nul = text.find(u'\0');
   if (nul != std::u16string_view::npos) text = text.substr(0, nul);
@@ -132,13 +119,13 @@ int TWStrings::AddObject(std::u16string text, TObject* object) {
 }
 
 void TWStrings::AddStrings(const TWStrings& strings) {
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   const int count = strings.GetCount();  // fixed: adding a list to itself doubles it
   for (int i = 0; i < count; ++i) AddObject(strings.Get(i), strings.GetObject(i));
 }
 
 void TWStrings::Exchange(int index1, int index2) {
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   std::u16string text1 = Get(index1);
   std::u16string text2 = Get(index2);
   TObject* object1 = GetObject(index1);
@@ -196,7 +183,7 @@ void TWStrings::Move(int curIndex, int newIndex) {
   if (curIndex == newIndex) return;
   // Check the target first: failing after the Delete would lose the entry.
   if (newIndex < 0 || newIndex >= GetCount()) Error(kIndexError, newIndex);
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   std::u16string text = Get(curIndex);
   TObject* object = GetObject(curIndex);
   Delete(curIndex);
@@ -213,7 +200,7 @@ void TWStrings::SaveToStream(std::ostream& stream) const {
 }
 
 void TWStrings::InsertObject(int index, std::u16string text, TObject* object) {
-  UpdateScope update(*this);
+  TWStringsUpdate update(*this);
   Insert(index, std::move(text));
   PutObject(index, object);
 }

@@ -97,6 +97,19 @@ class TWStrings : public TPersistent {
   int updateCount_ = 0;
 };
 
+// Keeps a list inside one BeginUpdate/EndUpdate for the lifetime of a scope,
+// also when an operation inside it raises, so the change events fire once.
+class TWStringsUpdate {
+ public:
+  explicit TWStringsUpdate(TWStrings& list) : list_(list) { list_.BeginUpdate(); }
+  ~TWStringsUpdate() { list_.EndUpdate(); }
+  TWStringsUpdate(const TWStringsUpdate&) = delete;
+  TWStringsUpdate& operator=(const TWStringsUpdate&) = delete;
+
+ private:
+  TWStrings& list_;
+};
+
 struct TWStringItem {
   std::u16string text;
   TObject* object = nullptr;  // not owned
