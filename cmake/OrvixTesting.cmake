@@ -63,8 +63,11 @@ function(orvix_add_gtest name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main orvix_core ${ARG_LIBS})
     gtest_discover_tests(${name}
       DISCOVERY_TIMEOUT 60
+      # One variable per property: a ";" list would be split on its way
+      # through the discovery script.
       PROPERTIES LABELS native
-                 ENVIRONMENT "ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+                 ENVIRONMENT "ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+                 ENVIRONMENT_MODIFICATION "ORVIX_BINARY_DIR=set:${CMAKE_BINARY_DIR}")
   endif()
 endfunction()
 
