@@ -28,7 +28,8 @@ if ((${#missing[@]})); then
   fi
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # With recommends: Wine and Xvfb are tested here with what they recommend.
+  apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 # Wine takes the Windows locale (code page 1254, Turkish separators) from
