@@ -19,9 +19,7 @@ using testing::WriteBytes;
 
 // A store loaded from a file holding text (UTF-16 LE with the mark).
 std::unique_ptr<TWMemIniFile> Load(std::string_view name, std::u16string_view text, bool mark = true) {
-  const std::u16string file = ScratchFile(name);
-  WriteBytes(file, Utf16Le(text, mark));
-  return std::make_unique<TWMemIniFile>(file);
+  return std::make_unique<TWMemIniFile>(testing::ScratchUtf16File(name, text, mark));
 }
 
 std::u16string Dump(const TWMemIniFile& ini) {

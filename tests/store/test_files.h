@@ -55,4 +55,12 @@ inline std::string Utf16Le(std::u16string_view text, bool mark = false) {
   return bytes;
 }
 
+// A scratch file holding text as UTF-16 LE (with the FF FE mark unless told
+// otherwise); returns its name.
+inline std::u16string ScratchUtf16File(std::string_view name, std::u16string_view text, bool mark = true) {
+  const std::u16string file = ScratchFile(name);
+  WriteBytes(file, Utf16Le(text, mark));
+  return file;
+}
+
 }  // namespace orvix::testing

@@ -18,9 +18,7 @@ using testing::Utf16Le;
 using testing::WriteBytes;
 
 std::u16string Write(std::string_view name, std::u16string_view text) {
-  const std::u16string file = ScratchFile(name);
-  WriteBytes(file, Utf16Le(text, true));
-  return file;
+  return testing::ScratchUtf16File(name, text);
 }
 
 TEST(TurkishSystem, UserLocaleUsesCommaDecimals) {
