@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/win_resource.h"
+#include "text/win_handles.h"
 
 namespace orvix::app {
 

@@ -1,8 +1,6 @@
 // orvix.exe: Plumo's internet helper. No window of its own; one switch, one
 // job, exit code 0 whatever happened.
 #include <windows.h>
-#include <objbase.h>
-#include <gdiplus.h>
 
 #include <csignal>
 #include <exception>
@@ -14,6 +12,7 @@
 #include "app/process_state_win.h"
 #include "app/settings_paths_win.h"
 #include "html/html_tables.h"
+#include "text/win_handles.h"
 
 namespace {
 
@@ -43,27 +42,24 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InstallQuietFailureHandlers();
 
   // Start-up in this order; shut-down in reverse.
-  Gdiplus::GdiplusStartupInput gdiplusInput;  // version 1, no debug callback, nothing suppressed
-  ULONG_PTR gdiplusToken = 0;
-  const bool gdiplus = Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) == Gdiplus::Ok;
-  try {
-    orvix::InitHtmlTables();
-    orvix::app::InitSettingsPathsFromShell();
-  } catch (...) {
-  }
-  const HRESULT com = ::CoInitialize(nullptr);
+  {
+    const orvix::win::GdiplusScope gdiplus;
+    try {
+      orvix::InitHtmlTables();
+      orvix::app::InitSettingsPathsFromShell();
+    } catch (...) {
+    }
+    const orvix::win::ComScope com;
 
-  try {
-    // The parent passes 8-bit text in the system code page; the jobs keep
-    // it that way.
-    std::vector<std::string> words = orvix::app::SplitCommandLine(::GetCommandLineA());
-    if (!words.empty()) words.erase(words.begin());  // the program name
-    orvix::app::Dispatch(words);
-  } catch (...) {
+    try {
+      // The parent passes 8-bit text in the system code page; the jobs keep
+      // it that way.
+      std::vector<std::string> words = orvix::app::SplitCommandLine(::GetCommandLineA());
+      if (!words.empty()) words.erase(words.begin());  // the program name
+      orvix::app::Dispatch(words);
+    } catch (...) {
+    }
   }
-
-  if (SUCCEEDED(com)) ::CoUninitialize();
-  if (gdiplus) Gdiplus::GdiplusShutdown(gdiplusToken);
   orvix::ClearProcessState();
   return 0;
 }

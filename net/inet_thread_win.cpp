@@ -104,7 +104,7 @@ TInetThread* CurrentInetThread() { return g_worker.get(); }
 std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill) {
   if (g_worker) return -1;
   try {
-    g_worker = std::make_unique<TInetThread>(window, InternetHandle, message);
+    g_worker = std::make_unique<TInetThread>(window, InternetHandle.get(), message);
     fill(g_worker->Request());
   } catch (...) {
     // Freeing a worker that never ran skips its body: nothing is sent.
@@ -141,7 +141,7 @@ std::int32_t RunProcess(const std::string& program, const std::string& arguments
     return -1;
   }
   const win::UniqueHandleNull process(info.hProcess);
-  ::CloseHandle(info.hThread);
+  const win::UniqueHandleNull thread(info.hThread);
 
   if (::WaitForSingleObject(process.get(), timeoutMs) != WAIT_OBJECT_0) return -1;
   DWORD code = 0;

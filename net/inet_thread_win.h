@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "app/win_resource.h"
+#include "text/win_handles.h"
 #include "net/request_win.h"
 
 namespace orvix {

@@ -4,7 +4,7 @@
 
 namespace orvix {
 
-HINTERNET InternetHandle = nullptr;
+win::UniqueInternet InternetHandle;
 
 namespace {
 
@@ -120,12 +120,12 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
 bool OpenInternet() {
   CloseInternet();
-  InternetHandle = ::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  return InternetHandle != nullptr;
+  InternetHandle.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  return static_cast<bool>(InternetHandle);
 }
 
 void CloseInternet() {
-  if (InternetHandle && ::InternetCloseHandle(InternetHandle)) InternetHandle = nullptr;
+  InternetHandle.reset();
 }
 
 }  // namespace orvix

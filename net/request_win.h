@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "app/win_resource.h"
+#include "text/win_handles.h"
 
 namespace orvix {
 
@@ -41,11 +41,8 @@ constexpr int kSetCookie = 4;
 
 constexpr int kFieldCount = 12;
 
-struct InternetCloseFn {
-  void operator()(HINTERNET h) const noexcept { ::InternetCloseHandle(h); }
-};
 // Connection and request handles: closed on every path out of Execute.
-using UniqueInternet = win::UniqueHandle<HINTERNET, InternetCloseFn, nullptr>;
+using win::UniqueInternet;
 
 class TResponse {
  public:
@@ -113,14 +110,13 @@ class TRequest {
 
 // The process-wide internet handle; null while closed. Written only on the
 // main thread, at the start and end of a job.
-extern HINTERNET InternetHandle;
+extern win::UniqueInternet InternetHandle;
 
 // Closes any open handle, then opens a new one with the system's proxy
 // settings (synchronous, no agent name). True when a handle was obtained.
 bool OpenInternet();
 
-// Closes InternetHandle and clears it; when closing fails the handle stays
-// recorded.
+// Closes InternetHandle and clears it.
 void CloseInternet();
 
 }  // namespace orvix

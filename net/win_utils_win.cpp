@@ -88,10 +88,7 @@ win::UniqueFont CreateDialogFont(HWND window, bool bold, int points, bool underl
   if (bold) font.lfWeight = FW_BOLD;
   font.lfUnderline = underline ? TRUE : FALSE;
   int pixelsPerInch = 96;
-  if (HDC screen = ::GetDC(nullptr)) {
-    pixelsPerInch = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
-  }
+  if (const win::WindowDc screen(nullptr); screen) pixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
   font.lfHeight = -::MulDiv(points, pixelsPerInch, 72);
   return win::UniqueFont(::CreateFontIndirectW(&font));
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/win_resource.h"
+#include "text/win_handles.h"
 
 namespace orvix {
 

@@ -77,7 +77,7 @@ void FetchUrlCommand(HWND parent, HWND instanceWindow, const std::string& url) {
         request.SetField(request_field::kPath, parts.path + parts.extra);
         request.SetField(request_field::kConnection, "Keep-Alive");
         request.SetField(request_field::kMethod, "GET");
-        if (request.Execute(InternetHandle) == 0) body = request.Response().GetText();
+        if (request.Execute(InternetHandle.get()) == 0) body = request.Response().GetText();
       }
     }
     if (IsWindow(parent)) SendCopyData(parent, instanceWindow, tag, body.data(), body.size());

@@ -24,7 +24,7 @@ bool FetchPlain(const PlainGet& get, std::string& body) {
   request.SetField(request_field::kPath, get.path);
   request.SetField(request_field::kConnection, "Keep-Alive");
   if (!get.referer.empty()) request.SetField(request_field::kReferer, get.referer);
-  if (request.Execute(InternetHandle) != 0) return false;
+  if (request.Execute(InternetHandle.get()) != 0) return false;
   body = request.Response().GetText();
   return true;
 }

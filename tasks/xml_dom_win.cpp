@@ -36,15 +36,10 @@ struct BstrArg {
 };
 
 std::string HresultText(HRESULT hr) {
-  char buf[512] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           static_cast<DWORD>(hr), 0, buf, sizeof buf, nullptr);
-  while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == ' ')) --n;
-  if (n == 0) {
-    std::snprintf(buf, sizeof buf, "error 0x%08lX", static_cast<unsigned long>(hr));
-    return buf;
-  }
-  return std::string(buf, n);
+  char code[32];
+  std::snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(hr));
+  const std::string text = win::SystemMessage(static_cast<DWORD>(hr));
+  return text.rfind("System error ", 0) == 0 ? std::string(code) : text;
 }
 
 // Calls a method or reads a property by name. Arguments in natural order.
@@ -73,16 +68,12 @@ XmlDom::XmlDom() {
   HRESULT hr = CLSIDFromProgID(kProgId, &clsid);
   if (SUCCEEDED(hr)) {
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(&doc_));
+                          doc_.put_void());
   }
   if (FAILED(hr) || !doc_) {
-    doc_ = nullptr;
+    doc_.reset();
     throw std::runtime_error(HresultText(hr) + ", ProgID: \"Microsoft.XMLDOM\"");
   }
-}
-
-XmlDom::~XmlDom() {
-  if (doc_) doc_->Release();
 }
 
 bool XmlDom::LoadXml(const std::u16string& xml) {
@@ -92,14 +83,14 @@ bool XmlDom::LoadXml(const std::u16string& xml) {
   args[0].vt = VT_BSTR;
   args[0].bstrVal = text.s;
   Variant result;
-  if (!Invoke(doc_, L"LoadXml", DISPATCH_METHOD, args, &result.v)) return false;
+  if (!Invoke(doc_.get(), L"LoadXml", DISPATCH_METHOD, args, &result.v)) return false;
   if (FAILED(VariantChangeType(&result.v, &result.v, 0, VT_BOOL))) return false;
   return result.v.boolVal != VARIANT_FALSE;
 }
 
 std::optional<std::u16string> XmlDom::SelectText(const std::u16string& path) {
   Variant root;
-  if (!GetProperty(doc_, L"documentElement", &root.v) || root.v.vt != VT_DISPATCH || !root.v.pdispVal)
+  if (!GetProperty(doc_.get(), L"documentElement", &root.v) || root.v.vt != VT_DISPATCH || !root.v.pdispVal)
     return std::nullopt;
   BstrArg query(path);
   std::vector<VARIANT> args(1);

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "text/win_handles.h"
+
 namespace orvix::tasks {
 
 class XmlDom {
@@ -17,7 +19,6 @@ class XmlDom {
   // message and the identifier ("<message>, ProgID: \"Microsoft.XMLDOM\"")
   // when it cannot be created. COM must be initialised on this thread.
   XmlDom();
-  ~XmlDom();
   XmlDom(const XmlDom&) = delete;
   XmlDom& operator=(const XmlDom&) = delete;
 
@@ -29,7 +30,7 @@ class XmlDom {
   std::optional<std::u16string> SelectText(const std::u16string& path);
 
  private:
-  IDispatch* doc_ = nullptr;  // owned reference, released by the destructor
+  win::ComPtr<IDispatch> doc_;
 };
 
 // Loads xml (single-byte text in the system code page) and returns the text

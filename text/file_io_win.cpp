@@ -7,25 +7,13 @@
 
 #include "text/file_io.h"
 #include "text/platform.h"
+#include "text/win_handles.h"
 
 namespace orvix::fileio {
 
 namespace {
 
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-std::string SystemMessage(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::u16string text;
-  if (length != 0 && buffer != nullptr) text.assign(reinterpret_cast<const char16_t*>(buffer), length);
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
-  if (text.empty()) return "System error " + std::to_string(code);
-  return platform::Utf16ToUtf8(text);
-}
 
 }  // namespace
 
@@ -41,7 +29,7 @@ UniqueFile OpenFile(const std::u16string& name, bool forWriting, std::string& re
   UniqueFile file(_wfopen(W(name), forWriting ? L"wb" : L"rb"));
   if (!file) {
     const DWORD code = GetLastError();
-    reason = SystemMessage(code != 0 ? code : ERROR_FILE_NOT_FOUND);
+    reason = win::SystemMessage(code != 0 ? code : ERROR_FILE_NOT_FOUND);
   }
   return file;
 }

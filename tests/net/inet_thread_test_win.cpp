@@ -68,7 +68,7 @@ class WorkerStep : public ::testing::Test {
     ASSERT_TRUE(window_);
     // No internet handle: every request fails at once, without the network.
     CloseInternet();
-    ASSERT_EQ(InternetHandle, nullptr);
+    ASSERT_FALSE(InternetHandle);
   }
   void TearDown() override { FinishInetThread(); }
 

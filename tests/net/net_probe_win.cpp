@@ -79,10 +79,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "net_probe: no internet handle\n");
     return 3;
   }
-  HINTERNET handle = orvix::InternetHandle;
+  HINTERNET handle = orvix::InternetHandle.get();
   if (closed || stale) {
     orvix::CloseInternet();
-    if (closed) handle = orvix::InternetHandle;
+    if (closed) handle = orvix::InternetHandle.get();
   }
   const int result = request.Execute(handle);
   orvix::CloseInternet();

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win_resource.h"
+#include "text/win_handles.h"
 
 namespace {
 
