@@ -4,8 +4,9 @@
 
 #include "app/command_line.h"
 #include "app/instance_win.h"
-#include "app/jobs.h"
+#include "app/query_win.h"
 #include "app/process_state_win.h"
+#include "tasks/jobs_win.h"
 
 namespace orvix::app {
 
@@ -46,30 +47,30 @@ void Dispatch(const std::vector<std::string>& args) {
     case Job::kNone:
       return;
     case Job::kGetMyIp:
-      if (TakeParentIfWindow(args)) RunJob(LookupExternalAddress);
+      if (TakeParentIfWindow(args)) RunJob([] { tasks::LookupExternalAddress(ParentWindow, InstanceWindow, PageName); });
       return;
     case Job::kTracker:
       ParentWindow = WindowArgument(args);
       PageName = PageNameArgument(args);
-      RunJob([] { CountHit(HitKind::kTracker); });
+      RunJob([] { tasks::CountHit(tasks::HitKind::kTracker, PageName); });
       return;
     case Job::kPageCounter:
-      RunJob([] { CountHit(HitKind::kPageCounter); });
+      RunJob([] { tasks::CountHit(tasks::HitKind::kPageCounter, PageName); });
       return;
     case Job::kNewUser:
       ParentWindow = WindowArgument(args);
       PageName = PageNameArgument(args);
-      RunJob([] { CountHit(HitKind::kNewUser); });
+      RunJob([] { tasks::CountHit(tasks::HitKind::kNewUser, PageName); });
       return;
     case Job::kGetVersion:
-      if (TakeParentIfWindow(args)) RunJob(CheckVersion);
+      if (TakeParentIfWindow(args)) RunJob([] { tasks::CheckVersion(ParentWindow, InstanceWindow, PageName); });
       return;
     case Job::kGetUrl:
       ParentWindow = WindowArgument(args);
-      RunJob([&] { FetchUrlCommand(Argument(args, 3)); });
+      RunJob([&] { tasks::FetchUrlCommand(ParentWindow, InstanceWindow, Argument(args, 3)); });
       return;
     case Job::kMessage:
-      RunJob([&] { ShowMessageCommand(Argument(args, 2), Argument(args, 3), Argument(args, 4)); });
+      RunJob([&] { tasks::ShowMessageCommand(Argument(args, 2), Argument(args, 3), Argument(args, 4)); });
       return;
     case Job::kQuery:
       ParentWindow = WindowArgument(args);

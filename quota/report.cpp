@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "parser/adsl_parser.h"
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 #include "quota/session.h"
 #include "text/platform.h"
 

@@ -4,7 +4,7 @@
 
 #include "html/dom.h"
 #include "html/html_parser.h"
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 #include "text/platform.h"
 
 namespace orvix {

@@ -1,6 +1,6 @@
 #include "store/account.h"
 
-#include "net/encoding.h"
+#include "text/base64.h"
 #include "store/credentials_key.h"
 #include "text/platform.h"
 

@@ -1,4 +1,4 @@
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 #include "tasks/jobs_win.h"
 #include "tasks/network_job_win.h"
 #include "tasks/xml_dom_win.h"
@@ -28,7 +28,7 @@ void LookupExternalAddress(HWND parent, HWND instanceWindow, const std::string& 
       // Network or component failure: the parent still gets an empty answer.
       address.clear();
     }
-    if (IsWindow(parent)) SendCopyData(parent, instanceWindow, 15, address.data(), address.size());
+    if (IsWindow(parent)) SendCopyData(parent, instanceWindow, copydata::kAddressReply, address.data(), address.size());
   });
 }
 

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "app/jobs.h"
 #include "tasks/requests.h"
 
 namespace orvix::tasks {
@@ -25,7 +24,7 @@ std::string FetchAddressText(AddressSource source, const std::string& pageName);
 void CheckVersion(HWND parent, HWND instanceWindow, const std::string& pageName);
 
 // -tracker, -sayyac, -newuser: one counting request each, answer ignored.
-void CountHit(app::HitKind kind, const std::string& pageName);
+void CountHit(HitKind kind, const std::string& pageName);
 
 // -message: a message box with no owner; type is read as a decimal number,
 // 0 when missing or not a number.

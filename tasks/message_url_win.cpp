@@ -1,6 +1,6 @@
 #include <charconv>
 
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 #include "net/request_win.h"
 #include "tasks/jobs_win.h"
 #include "tasks/network_job_win.h"
@@ -63,12 +63,12 @@ void ShowMessageCommand(const std::string& caption, const std::string& text, con
 
 void FetchUrlCommand(HWND parent, HWND instanceWindow, const std::string& url) {
   RunNetworkJob([&] {
-    std::int32_t tag = 0;
+    std::int32_t tag = copydata::kOk;
     std::string body;
     if (!url.empty()) {
       SplitUrl parts;
       if (!Split(url, parts)) {
-        tag = -1;
+        tag = copydata::kFailure;
       } else {
         TRequest request;
         // A port written in the URL is not used: 443 for https, else 80.

@@ -1,7 +1,7 @@
 #include "tasks/requests.h"
 
 #include "net/encoding.h"
-#include "tasks/service_config.h"
+#include "net/service_hosts.h"
 
 namespace orvix::tasks {
 

@@ -8,7 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "net/service_hosts.h"
+
 namespace orvix::tasks {
+
+// The hosts and identifiers of the small jobs, as tasks::kVersionFilePath etc.
+using namespace hosts;
 
 // One plain-HTTP GET (port 80, "HTTP/1.1", Connection "Keep-Alive").
 // An empty referer sends no Referer header.
@@ -36,7 +41,9 @@ PlainGet VersionRequest(std::string_view pageName);
 // count as empty text.
 std::string VersionReply(std::string_view version, std::string_view notes);
 
-// Usage counter hits.
+// Usage counter hits: -tracker, -sayyac and -newuser, one request each.
+enum class HitKind { kTracker, kPageCounter, kNewUser };
+
 PlainGet TrackerHit(std::string_view pageName);
 PlainGet PageCounterHit(std::uint32_t randomValue);  // randomValue < 2147483647
 PlainGet NewUserHit(std::string_view pageName, std::int64_t unixTimeMs, int screenWidth,

@@ -20,17 +20,17 @@ std::uint32_t FreshRandom() {
 
 }  // namespace
 
-void CountHit(app::HitKind kind, const std::string& pageName) {
+void CountHit(HitKind kind, const std::string& pageName) {
   RunNetworkJob([&] {
     PlainGet get;
     switch (kind) {
-      case app::HitKind::kTracker:
+      case HitKind::kTracker:
         get = TrackerHit(pageName);
         break;
-      case app::HitKind::kPageCounter:
+      case HitKind::kPageCounter:
         get = PageCounterHit(FreshRandom());
         break;
-      case app::HitKind::kNewUser:
+      case HitKind::kNewUser:
         get = NewUserHit(pageName, UnixTimeMs(), GetSystemMetrics(SM_CXVIRTUALSCREEN),
                          GetSystemMetrics(SM_CYVIRTUALSCREEN));
         break;

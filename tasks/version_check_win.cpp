@@ -1,4 +1,4 @@
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 #include "tasks/jobs_win.h"
 #include "tasks/network_job_win.h"
 #include "tasks/xml_dom_win.h"
@@ -27,7 +27,7 @@ void CheckVersion(HWND parent, HWND instanceWindow, const std::string& pageName)
         reply.clear();
       }
     }
-    if (!reply.empty()) SendCopyData(parent, instanceWindow, 16, reply.data(), reply.size());
+    if (!reply.empty()) SendCopyData(parent, instanceWindow, copydata::kVersionReply, reply.data(), reply.size());
   });
 }
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 #include "app/instance_win.h"
 #include "app/process_state_win.h"
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 
 namespace orvix::app {
 namespace {

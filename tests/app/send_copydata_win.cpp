@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--sleep") {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "quota/report.h"
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 #include "text/platform.h"
 
 namespace orvix {

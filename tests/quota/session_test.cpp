@@ -1,7 +1,7 @@
 // The window-free rules of the portal conversation.
 #include <gtest/gtest.h>
 
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 #include "quota/session.h"
 #include "text/platform.h"
 

@@ -1,7 +1,7 @@
 // TAccountFile and the stored credentials.
 #include <gtest/gtest.h>
 
-#include "net/encoding.h"
+#include "text/base64.h"
 #include "store/account.h"
 #include "store/credentials_key.h"
 #include "tests/store/test_files.h"

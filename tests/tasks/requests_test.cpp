@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tasks/requests.h"
-#include "tasks/service_config.h"
+#include "net/service_hosts.h"
 
 namespace t = orvix::tasks;
 

@@ -20,7 +20,7 @@ HELPER = build_file("tests/tasks/task-helper.exe")
 
 def config():
     """The hosts and identifiers as the program has them."""
-    path = os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tasks", "service_config.h")
+    path = os.path.join(os.environ["ORVIX_SOURCE_DIR"], "net", "service_hosts.h")
     with open(path, encoding="utf-8") as f:
         return dict(re.findall(r'inline constexpr char (k\w+)\[\] = "([^"]*)";', f.read()))
 

@@ -1,10 +1,16 @@
-// Every outside host and identifier the small jobs use, in one place.
+// Every outside host and identifier the program talks to, in one place: the
+// ISP's quota portal and the services of the small jobs.
 //
 // The paths, query keys and their order are fixed by the services; only these
-// values are ours to choose. Each host is reached over plain HTTP on port 80.
+// values are ours to choose. The quota portal is reached over HTTPS on port
+// 443, every other host over plain HTTP on port 80.
 #pragma once
 
-namespace orvix::tasks {
+namespace orvix::hosts {
+
+// The ISP's ADSL quota portal.
+inline constexpr char kQuotaPortalHost[] = "adslkota.orvix.example";
+
 
 // External address lookup: two IP-echo services answer with the bare dotted
 // address, the product's web site with a small XML document.
@@ -31,4 +37,4 @@ inline constexpr char kPageCounterAccount[] = "plumoorvix";
 // The maker's own tracker: six-digit site identifier.
 inline constexpr char kTrackerSiteId[] = "418207";
 
-}  // namespace orvix::tasks
+}  // namespace orvix::hosts

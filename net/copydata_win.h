@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/copydata_tags.h"
+
 namespace orvix {
 
 // Sends WM_COPYDATA to target with wParam = sender and the record {tag,

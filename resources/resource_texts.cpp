@@ -1,4 +1,4 @@
-#include "quota/resource_texts.h"
+#include "resources/resource_texts.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/copydata_win.h"
+#include "net/copydata_win.h"
 
 #include <limits>
 

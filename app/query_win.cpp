@@ -1,0 +1,7 @@
+#include "app/query_win.h"
+
+namespace orvix::app {
+
+void RunQuotaQuery() {}
+
+}  // namespace orvix::app
