@@ -1,6 +1,7 @@
 #include "app/instance_win.h"
 
 #include "app/process_state_win.h"
+#include "quota/quota_dialog_win.h"
 
 namespace orvix::app {
 

@@ -5,14 +5,12 @@ namespace orvix {
 HWND ParentWindow = nullptr;
 std::string PageName;
 HWND InstanceWindow = nullptr;
-HWND QuotaDialog = nullptr;
 
 void ClearProcessState() {
   ParentWindow = nullptr;
   PageName.clear();
   PageName.shrink_to_fit();
   InstanceWindow = nullptr;
-  QuotaDialog = nullptr;
 }
 
 }  // namespace orvix

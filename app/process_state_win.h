@@ -16,8 +16,6 @@ extern HWND ParentWindow;
 extern std::string PageName;
 // The hidden window of a running quota query; 0 in every other job.
 extern HWND InstanceWindow;
-// The quota dialog while it exists (set and cleared by the quota dialog).
-extern HWND QuotaDialog;
 
 // Forgets all of the above (end of process).
 void ClearProcessState();

@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <utility>
 #include <vector>
 
 namespace orvix {
@@ -12,6 +13,8 @@ namespace {
 const DWORD kMainThreadId = ::GetCurrentThreadId();
 
 std::unique_ptr<TInetThread> g_worker;
+// The worker a TakeInetThread is waiting for, taken out of g_worker.
+TInetThread* g_waitedFor = nullptr;
 
 }  // namespace
 
@@ -115,10 +118,21 @@ std::int32_t StartInetThread(HWND window, UINT message, const std::function<void
   return 0;
 }
 
+std::unique_ptr<TInetThread> TakeInetThread() {
+  std::unique_ptr<TInetThread> worker = std::move(g_worker);
+  if (!worker) return worker;
+  TInetThread* const outer = std::exchange(g_waitedFor, worker.get());
+  worker->WaitFor();
+  g_waitedFor = outer;
+  return worker;
+}
+
 void FinishInetThread() {
-  if (!g_worker) return;
-  g_worker->WaitFor();
-  g_worker.reset();
+  if (g_worker) {
+    TakeInetThread().reset();
+  } else if (g_waitedFor) {
+    g_waitedFor->WaitFor();
+  }
 }
 
 std::int32_t RunProcess(const std::string& program, const std::string& arguments, int show,

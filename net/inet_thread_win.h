@@ -101,9 +101,17 @@ TInetThread* CurrentInetThread();
 // the result is -1.
 std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill);
 
-// Waits for the current worker (if any), frees it and clears the reference.
-// Call it from the completion message handler after reading the response,
-// and when the window closes.
+// Takes the current worker out of its slot, waits for its end and hands it
+// over (null when there is none). While it waits, sent messages are
+// delivered: a handler that runs then (a window being destroyed) sees no
+// current worker, and its own FinishInetThread waits for this one too. The
+// caller reads the response and frees the worker.
+std::unique_ptr<TInetThread> TakeInetThread();
+
+// Waits for the current worker (if any) and frees it; inside the wait of a
+// TakeInetThread it waits for that worker as well (which its taker frees).
+// For the completion handlers that do not read the response, and for the
+// window's destruction.
 void FinishInetThread();
 
 // Starts "program arguments" with the given show-window value and the

@@ -70,10 +70,12 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
   // Deliberately no INTERNET_FLAG_IGNORE_CERT_* flags: the portal sends the
   // user's password, so a certificate WinInet does not trust must end the
-  // request. No cache or cookie flags either; WinInet's defaults stay.
+  // request. WinInet's cache and cookie store are bypassed only on request.
   DWORD flags = INTERNET_FLAG_HYPERLINK;
   if (Secure) flags |= INTERNET_FLAG_SECURE;
   if (!FollowRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+  if (BypassCache) flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+  if (ManualCookies) flags |= INTERNET_FLAG_NO_COOKIES;
   // Declared after the connection, so it is closed before it.
   const UniqueInternet request(::HttpOpenRequestA(connection.get(), fields_[kMethod].c_str(),
                                                   fields_[kPath].c_str(), fields_[kVersion].c_str(),
@@ -116,6 +118,11 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
     }
   } while (read != 0);
   return 0;
+}
+
+TRequest::~TRequest() {
+  volatile char* p = Body.data();
+  for (std::size_t i = 0; i < Body.size(); ++i) p[i] = 0;
 }
 
 bool OpenInternet() {

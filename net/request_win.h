@@ -69,7 +69,8 @@ class TResponse {
 class TRequest {
  public:
   TRequest();
-  virtual ~TRequest() = default;
+  // Overwrites the body (it may hold the login form) before it is freed.
+  virtual ~TRequest();
   TRequest(const TRequest&) = delete;
   TRequest& operator=(const TRequest&) = delete;
 
@@ -99,6 +100,13 @@ class TRequest {
   bool Secure = false;
   // When false, redirect answers are returned as they are.
   bool FollowRedirects = true;
+  // When set, the answer always comes from the server and is not kept in
+  // WinInet's cache (for answers that must never be reused, such as the
+  // security code).
+  bool BypassCache = false;
+  // When set, WinInet neither stores the answer's cookies nor adds stored
+  // ones: the request carries exactly the cookie slot.
+  bool ManualCookies = false;
 
  private:
   // Appends the header line for a non-empty value; format holds one "%s".

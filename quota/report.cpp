@@ -214,10 +214,13 @@ ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, 
       parser.Parse(platform::AnsiToWide(pageBytes));
       r.parserStatus = parser.Status();
       message = parser.ServerMessage();
-    } catch (const std::exception&) {
+    } catch (...) {
       r.parserStatus = -1;
     }
-    if (r.parserStatus == 0) {
+    // A page without a single month is no result: reporting it would hand
+    // the parent zeros as this month's totals.
+    r.noMonths = r.parserStatus == 0 && parser.Count() == 0;
+    if (r.parserStatus == 0 && !r.noMonths) {
       const QuotaSummary summary = SummaryOf(parser);
       const QuotaResultBytes record = BuildQuotaResult(summary);
       r.replyTag = 0;

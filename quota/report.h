@@ -97,6 +97,7 @@ struct ReportOutcome {
 
   bool serverError = false;   // the portal answered with its error page
   int parserStatus = 0;       // 0 success; the parser status, or -1 when Parse raised
+  bool noMonths = false;      // parsed, but the page held no month: a failure
   std::u16string statusText;  // for the status control
   std::int32_t replyTag = 0;  // copy-data tag for the parent window
   std::vector<std::uint8_t> replyData;
@@ -105,7 +106,7 @@ struct ReportOutcome {
   Focus focus = Focus::Tekrar;
   Sound sound = Sound::Fail;  // played only when the user wants alert sounds
 
-  bool succeeded() const { return !serverError && parserStatus == 0; }
+  bool succeeded() const { return !serverError && parserStatus == 0 && !noMonths; }
 };
 
 // The report of a transfer page (response body bytes in the system code

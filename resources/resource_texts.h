@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace orvix {
 
@@ -14,12 +15,23 @@ namespace orvix {
 // UTF-16 with the escapes of strings.txt already applied (\r\n line ends).
 std::u16string ResourceText(int id);
 
-// The generated table: sorted by id, kResourceTextCount entries.
+// A text of the dialog template that is no string resource (a button
+// caption, the status group's caption), by its name in strings.txt; empty
+// when unknown.
+std::u16string NamedText(std::string_view name);
+
+// The generated tables: numbered ones sorted by id.
 struct ResourceTextEntry {
   int id;
   const char16_t* text;
 };
 extern const ResourceTextEntry kResourceTexts[];
 extern const int kResourceTextCount;
+struct NamedTextEntry {
+  const char* name;
+  const char16_t* text;
+};
+extern const NamedTextEntry kNamedTexts[];
+extern const int kNamedTextCount;
 
 }  // namespace orvix

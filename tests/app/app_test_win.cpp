@@ -12,6 +12,7 @@
 #include "net/copydata_win.h"
 #include "app/instance_win.h"
 #include "app/process_state_win.h"
+#include "quota/quota_dialog_win.h"
 #include "resources/resource_texts.h"
 
 namespace orvix::app {

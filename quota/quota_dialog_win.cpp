@@ -1,0 +1,433 @@
+#include "quota/quota_dialog_win.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <utility>
+
+#include "net/copydata_win.h"
+#include "net/inet_thread_win.h"
+#include "net/request_win.h"
+#include "net/win_utils_win.h"
+#include "quota/captcha_win.h"
+#include "quota/portal.h"
+#include "quota/session.h"
+#include "quota/sound_win.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_texts.h"
+#include "text/platform.h"
+#include "text/win_handles.h"
+
+namespace orvix {
+
+HWND QuotaDialog = nullptr;
+
+namespace {
+
+using portal::Step;
+
+// Everything the dialog keeps for its life. Lives in RunQuotaDialog's frame,
+// so it outlasts the window: a handler that finds the window destroyed
+// under it (a sent WM_CLOSE while it waited) still has its state.
+struct DialogState {
+  const QuotaSettings* settings = nullptr;
+  HWND owner = nullptr;
+  HWND parent = nullptr;
+  HWND dialog = nullptr;
+  HWND link = nullptr;
+  SIZE groupSize{};
+  bool destroyed = false;
+  bool entryMode = false;
+  bool loggedIn = false;
+  std::string sessionCookie;
+  std::string imagePath;  // the saved security-code files; empty when none
+  std::string soundPath;
+  win::UniqueFont codeFont;
+  TSoundPlayer sound;
+};
+
+bool ParentIsWindow(const DialogState& s) { return s.parent && ::IsWindow(s.parent); }
+
+HWND Item(const DialogState& s, int id) { return ::GetDlgItem(s.dialog, id); }
+
+void Show(const DialogState& s, int id, bool show) { ::ShowWindow(Item(s, id), show ? SW_SHOW : SW_HIDE); }
+
+void Enable(const DialogState& s, int id, bool enable) { ::EnableWindow(Item(s, id), enable ? TRUE : FALSE); }
+
+// Focus inside a dialog goes through the dialog manager, so the default
+// button follows.
+void Focus(const DialogState& s, int id) {
+  if (HWND item = Item(s, id)) ::SendMessageW(s.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
+}
+
+void SetStatus(const DialogState& s, const std::u16string& text) { SetItemText(s.dialog, IDC_STATUS, text); }
+
+void SetStatusText(const DialogState& s, int id) { SetStatus(s, LoadResText(static_cast<UINT>(id))); }
+
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Writes the bytes to a new file; false when any of it failed (a partial
+// file is removed).
+bool SaveFile(const std::string& path, const std::string& bytes) {
+  bool ok = false;
+  {
+    const win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    ok = bytes.empty() ||
+         (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+          written == bytes.size());
+  }
+  if (!ok) ::DeleteFileA(path.c_str());
+  return ok;
+}
+
+void Forget(std::string& path) {
+  if (FileExists(path)) ::DeleteFileA(path.c_str());
+  path.clear();
+}
+
+// The security-code files in the user's temporary folder. The folder text
+// normally ends in a backslash already; the doubled separator is harmless.
+std::string TempFile(const char* name) { return TempFolder() + "\\" + name; }
+
+void StatusMode(DialogState& s) {
+  ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy + 45,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetItemText(s.dialog, IDC_GROUP, NamedText("DLG_GROUP_STATUS"));
+  SetItemText(s.dialog, IDC_CODE_EDIT, u"");
+  for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, true);
+  for (int id : {IDC_CAPTCHA_IMAGE, IDC_CODE_EDIT, IDOK, IDC_LINK}) Show(s, id, false);
+  s.entryMode = false;
+}
+
+void EntryMode(DialogState& s) {
+  ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetItemText(s.dialog, IDC_GROUP, LoadResText(IDS_GROUP_CODE));
+  for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_CAPTCHA_IMAGE}) Show(s, id, true);
+  for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
+  s.entryMode = true;
+  Focus(s, IDC_CODE_EDIT);
+}
+
+void PlayAlert(DialogState& s, const std::string& file) {
+  if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, file);
+}
+
+// Every step does nothing while a request runs.
+bool Busy() { return CurrentInetThread() != nullptr; }
+
+// Sends one portal request on the worker; 0 when it started.
+std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
+  portal::PortalRequest wanted = portal::RequestFor(step, s.sessionCookie, std::move(body));
+  const std::int32_t started = StartInetThread(s.dialog, portal::InfoOf(step).message, [&](TRequest& r) {
+    using namespace request_field;
+    r.Secure = true;
+    r.SetField(kHost, wanted.host);
+    r.SetField(kPath, wanted.path);
+    r.SetField(kMethod, wanted.method);
+    r.SetField(kConnection, wanted.connection);
+    r.SetField(kCookie, wanted.cookie);
+    r.SetField(kContentType, wanted.contentType);
+    r.Body = wanted.body;
+    r.BypassCache = wanted.fresh;
+    r.ManualCookies = true;  // exactly the session cookie we keep, nothing WinInet remembered
+  });
+  WipeText(wanted.body);
+  return started;
+}
+
+// A request failed (or could not start): the query stops here.
+void CommonFailure(DialogState& s) {
+  FinishInetThread();
+  if (s.destroyed) return;
+  if (s.entryMode) StatusMode(s);
+  SetStatusText(s, IDS_STATUS_FAILED);
+  Enable(s, IDC_REFRESH, s.loggedIn);
+  Enable(s, IDC_RESTART, true);
+  Focus(s, IDC_RESTART);
+  PlayAlert(s, s.settings->failSound);
+}
+
+void RunStep(DialogState& s, Step step, int statusText, std::string body = {}) {
+  SetStatusText(s, statusText);
+  if (StartStep(s, step, std::move(body)) != 0) CommonFailure(s);
+}
+
+// The start of a query: login page, then image.
+void StartQuery(DialogState& s) {
+  if (Busy()) return;
+  // A sound still playing holds the old file and would tell the old code.
+  s.sound.StopSound();
+  s.loggedIn = false;
+  Forget(s.imagePath);
+  Forget(s.soundPath);
+  s.sessionCookie.clear();
+  OpenInternet();
+  StatusMode(s);
+  Enable(s, IDC_CLOSE, true);
+  Enable(s, IDC_RESTART, false);
+  Enable(s, IDC_REFRESH, s.loggedIn);
+  RunStep(s, Step::kLoginPage, IDS_STATUS_LOGIN_PAGE);
+}
+
+void SendLoginForm(DialogState& s) {
+  if (Busy()) return;
+  const std::string code = platform::WideToAnsi(GetItemText(s.dialog, IDC_CODE_EDIT));
+  if (code.empty()) return;
+  const TCredentials& c = s.settings->credentials;
+  if (c.userName.empty() || c.password.empty()) return;
+  s.sound.StopSound();
+  StatusMode(s);
+  std::string body = portal::LoginFormBody(c.userName, c.password, code);
+  RunStep(s, Step::kLoginForm, IDS_STATUS_LOGIN, std::move(body));
+  WipeText(body);
+}
+
+void RequestSound(DialogState& s) {
+  if (Busy()) return;
+  RunStep(s, Step::kSound, IDS_STATUS_SOUND);
+}
+
+void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
+  if (ParentIsWindow(s)) {
+    SendCopyData(s.parent, s.dialog, outcome.replyTag, outcome.replyData.data(), outcome.replyData.size());
+  }
+  // The parent's answer may have taken a while, and -exit may have come in.
+  if (s.destroyed) return;
+  SetStatus(s, outcome.statusText);
+  Enable(s, IDC_REFRESH, outcome.yineleEnabled);
+  Enable(s, IDC_RESTART, outcome.tekrarEnabled);
+  Focus(s, outcome.focus == ReportOutcome::Focus::Kapat ? IDC_CLOSE : IDC_RESTART);
+  PlayAlert(s, outcome.sound == ReportOutcome::Sound::Ok ? s.settings->okSound : s.settings->failSound);
+}
+
+void OnCompleted(DialogState& s, UINT message, LPARAM result) {
+  // Out of the slot before the wait: a handler that runs during it (the
+  // window destroyed by -exit) must not free this worker a second time.
+  std::unique_ptr<TInetThread> worker = TakeInetThread();
+  if (s.destroyed) return;
+  if (!worker || result != 0 || worker->NotifyMessage != message) {
+    worker.reset();
+    CommonFailure(s);
+    return;
+  }
+  const TResponse& response = worker->Request().Response();
+  switch (message) {
+    case portal::kLoginPageDone:
+      s.sessionCookie = SessionCookieFrom(response.GetField(response_field::kSetCookie));
+      worker.reset();
+      RunStep(s, Step::kImage, IDS_STATUS_IMAGE);
+      return;
+    case portal::kImageDone: {
+      const std::string path = TempFile("jcaptcha.jpg");
+      const bool saved = SaveFile(path, response.Content);
+      worker.reset();
+      if (!saved) {
+        CommonFailure(s);
+        return;
+      }
+      s.imagePath = path;
+      ShowCaptcha(s.dialog, s.imagePath, false, false);
+      EntryMode(s);
+      return;
+    }
+    case portal::kSoundDone: {
+      const std::string path = TempFile("jcaptcha.wav");
+      const bool saved = SaveFile(path, response.Content);
+      worker.reset();
+      if (!saved) {
+        CommonFailure(s);
+        return;
+      }
+      s.soundPath = path;
+      s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
+      return;
+    }
+    case portal::kLoginFormDone: {
+      const std::string page = response.GetText();
+      worker.reset();
+      if (IsRefusalPage(page)) {
+        SetStatus(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(page)));
+        Enable(s, IDC_REFRESH, s.loggedIn);
+        Enable(s, IDC_RESTART, true);
+        Focus(s, IDC_RESTART);
+        PlayAlert(s, s.settings->failSound);
+        return;
+      }
+      RunStep(s, Step::kAgreement, IDS_STATUS_AGREEMENT);
+      return;
+    }
+    case portal::kAgreementDone:
+      worker.reset();
+      s.loggedIn = true;
+      RunStep(s, Step::kTransfer, IDS_STATUS_TRANSFER);
+      return;
+    case portal::kTransferDone: {
+      const std::string page = response.GetText();
+      worker.reset();
+      ApplyReport(s, RunReport(page, s.settings->stored, s.loggedIn));
+      return;
+    }
+    default:
+      worker.reset();
+      CommonFailure(s);
+  }
+}
+
+void OnLink(DialogState& s, int index) {
+  switch (index) {
+    case 0:  // "yineleyin": a new image means a new login
+      StartQuery(s);
+      Focus(s, IDC_CODE_EDIT);
+      return;
+    case 1:  // "buraya tıklatın": hear the code
+      if (s.imagePath.empty()) return;
+      Focus(s, IDC_CODE_EDIT);
+      if (FileExists(s.soundPath)) {
+        s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
+      } else {
+        RequestSound(s);
+      }
+      return;
+    case 2:  // colour, grey tones, black and white
+    case 3:
+    case 4:
+      if (!FileExists(s.imagePath)) return;
+      ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
+      Focus(s, IDC_CODE_EDIT);
+      return;
+    default:
+      return;
+  }
+}
+
+void OnInitDialog(DialogState& s, HWND dialog) {
+  s.dialog = dialog;
+  QuotaDialog = dialog;
+  RECT group{};
+  ::GetWindowRect(Item(s, IDC_GROUP), &group);
+  s.groupSize = {group.right - group.left, group.bottom - group.top};
+  s.codeFont = CreateDialogFont(dialog, true, 14, false);
+  if (s.codeFont) SetItemFont(dialog, IDC_CODE_EDIT, s.codeFont.get());
+  s.imagePath.clear();
+  s.soundPath.clear();
+  s.link = Item(s, IDC_LINK);
+  ::SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(LoadResText(IDS_TITLE).c_str()));
+  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaOpened, 2, reinterpret_cast<LPARAM>(s.owner));
+  ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);
+  CenterWindow(dialog);
+  StartQuery(s);
+}
+
+void OnDestroy(DialogState& s) {
+  s.destroyed = true;
+  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaClosed, 2, 0);
+  // A running request cannot be cancelled: wait for it (its time-outs bound
+  // the wait).
+  FinishInetThread();
+  s.codeFont.reset();
+  s.sound.StopSound();
+  CloseInternet();
+  if (QuotaDialog == s.dialog) QuotaDialog = nullptr;
+  // Destroyed without EndDialog (its owner, the hidden window, went away):
+  // the modal loop only notices at its next message, so give it one.
+  ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
+INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* s = reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    s = reinterpret_cast<DialogState*>(lParam);
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    OnInitDialog(*s, dialog);
+    return TRUE;
+  }
+  if (!s) return FALSE;
+  switch (message) {
+    case WM_SHOWWINDOW:
+      Focus(*s, IDC_CODE_EDIT);
+      return TRUE;
+    case WM_LBUTTONDOWN:
+      if (wParam & MK_LBUTTON) {
+        ::ReleaseCapture();
+        ::SendMessageW(dialog, WM_SYSCOMMAND, 0xF012, 0);  // move by the body
+      }
+      return TRUE;
+    case WM_COMMAND:
+      if (HIWORD(wParam) != BN_CLICKED) return TRUE;
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          SendLoginForm(*s);
+          break;
+        case IDCANCEL:
+        case IDC_CLOSE:
+          ::EndDialog(dialog, 2);
+          break;
+        case IDC_RESTART:
+          StartQuery(*s);
+          break;
+        case IDC_REFRESH:
+          if (s->loggedIn) {
+            if (!Busy()) RunStep(*s, Step::kTransfer, IDS_STATUS_TRANSFER);
+          } else {
+            StartQuery(*s);
+          }
+          break;
+      }
+      return TRUE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header && header->hwndFrom == s->link &&
+          (header->code == static_cast<UINT>(NM_CLICK) || header->code == static_cast<UINT>(NM_RETURN))) {
+        OnLink(*s, reinterpret_cast<const NMLINK*>(lParam)->item.iLink);
+      }
+      return FALSE;
+    }
+    case WM_COPYDATA:
+      return TRUE;
+    case MM_MCINOTIFY:
+      s->sound.OnNotify(wParam, lParam);
+      return FALSE;
+    case portal::kLoginPageDone:
+    case portal::kImageDone:
+    case portal::kLoginFormDone:
+    case portal::kAgreementDone:
+    case portal::kTransferDone:
+    case portal::kSoundDone:
+      OnCompleted(*s, message, lParam);
+      return FALSE;
+    case kMsgCloseQuota:
+      ::EndDialog(dialog, 2);
+      return TRUE;
+    case WM_DESTROY:
+      OnDestroy(*s);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+INT_PTR RunQuotaDialog(HWND owner, HWND parent, const QuotaSettings& settings) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LINK_CLASS | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  DialogState state;
+  state.settings = &settings;
+  state.owner = owner;
+  state.parent = parent;
+  const INT_PTR result = ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_QUOTA), owner,
+                                           QuotaDialogProc, reinterpret_cast<LPARAM>(&state));
+  // Whatever happened to the window, no worker outlives the dialog.
+  FinishInetThread();
+  if (QuotaDialog == state.dialog) QuotaDialog = nullptr;
+  return result;
+}
+
+}  // namespace orvix
