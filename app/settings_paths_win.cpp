@@ -6,15 +6,12 @@
 #include <string>
 
 #include "app/settings_paths.h"
+#include "net/win_utils_win.h"
 
 namespace orvix::app {
 
 void InitSettingsPathsFromShell() {
-  wchar_t buffer[MAX_PATH] = {};
-  std::u16string folder;
-  if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, buffer)))
-    folder = reinterpret_cast<const char16_t*>(buffer);
-  InitSettingsPaths(folder);
+  InitSettingsPaths(SpecialFolder(CSIDL_APPDATA));
 }
 
 }  // namespace orvix::app

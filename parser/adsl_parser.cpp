@@ -5,6 +5,7 @@
 // touching a node that is not there.
 #include "parser/adsl_parser.h"
 
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "html/dom.h"
 #include "html/html_parser.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 namespace {
@@ -72,16 +74,6 @@ std::u16string CutBeforeBracket(const std::u16string& text) {
   return TrimText(std::u16string_view(text).substr(0, bracket));
 }
 
-template <typename Char>
-std::basic_string<Char> Trim(std::basic_string_view<Char> text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  auto blank = [](Char c) { return static_cast<std::make_unsigned_t<Char>>(c) <= 32; };
-  while (begin < end && blank(text[begin])) ++begin;
-  while (end > begin && blank(text[end - 1])) --end;
-  return std::basic_string<Char>(text.substr(begin, end - begin));
-}
-
 // One qualifying row of the month table: the texts that make its sort key.
 struct MonthRow {
   std::string key;  // year|month|upload|download| in the system code page
@@ -93,8 +85,8 @@ struct MonthRow {
 
 }  // namespace
 
-std::u16string TrimText(std::u16string_view text) { return Trim(text); }
-std::string TrimText(std::string_view text) { return Trim(text); }
+std::u16string TrimText(std::u16string_view text) { return std::u16string(TrimBlanks(text)); }
+std::string TrimText(std::string_view text) { return std::string(TrimBlanks(text)); }
 
 std::u16string ElementText(const TNode* element) {
   std::u16string out;

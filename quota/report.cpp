@@ -1,14 +1,17 @@
 #include "quota/report.h"
 
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "parser/adsl_parser.h"
-#include "resources/resource_texts.h"
 #include "quota/session.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_texts.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 namespace {
@@ -89,13 +92,8 @@ class RecordWriter {
 };
 
 std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view text) {
-  std::vector<std::uint8_t> out;
-  out.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  return out;
+  const std::string bytes = EncodeUtf16Le(text);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::u16string Wide(const std::string& ansi) { return platform::AnsiToWide(ansi); }
@@ -191,15 +189,17 @@ std::u16string ReportText(const QuotaSummary& summary, const StoredTotals& store
   // figures from an earlier query, so any difference is a real change.
   const bool changed = summary.lastDownload != stored.download || summary.lastUpload != stored.upload;
   const TransferChanges c = ChangesSince(stored, summary.lastDownload, summary.lastUpload);
-  std::u16string text = ResourceText(changed ? 106 : 107);
-  text += FillTemplate(ResourceText(108), {summary.lastYear, summary.lastMonthName,
+  std::u16string text = ResourceText(changed ? IDS_UPDATED : IDS_UNCHANGED);
+  text += FillTemplate(ResourceText(IDS_REPORT), {summary.lastYear, summary.lastMonthName,
                                            Wide(FormatBytes(summary.lastDownload)),
                                            Wide(FormatBytes(summary.lastUpload)), summary.recordTime,
                                            Wide(FormatBytes(c.download)), Wide(FormatBytes(c.upload))});
   return text;
 }
 
-std::u16string FailureText(std::u16string_view message) { return std::u16string(message) + ResourceText(109); }
+std::u16string FailureText(std::u16string_view message) {
+  return std::u16string(message) + ResourceText(IDS_TRY_REFRESH);
+}
 
 ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, bool loggedIn) {
   ReportOutcome r;
@@ -207,7 +207,7 @@ ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, 
   if (IsRefusalPage(pageBytes)) {
     r.serverError = true;
     r.parserStatus = -1;
-    message = ResourceText(101) + ServerErrorText(platform::AnsiToWide(pageBytes));
+    message = ResourceText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(pageBytes));
   } else {
     TAdslParser parser;
     try {

@@ -4,6 +4,7 @@
 
 #include "html/dom.h"
 #include "html/html_parser.h"
+#include "resources/resource_ids.h"
 #include "resources/resource_texts.h"
 #include "text/platform.h"
 
@@ -40,7 +41,7 @@ std::u16string ServerErrorText(const std::u16string& page) {
   } catch (const std::exception&) {
     // Falls through to the fixed text: the user learns the portal said no.
   }
-  return ResourceText(104);
+  return ResourceText(IDS_EXCEPTION);
 }
 
 }  // namespace orvix

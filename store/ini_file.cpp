@@ -1,20 +1,18 @@
 #include "store/ini_file.h"
 
+
 #include <algorithm>
 #include <cstdio>
 
 #include "store/number_text.h"
 #include "text/file_io.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 
 namespace {
 
-std::u16string_view Trim(std::u16string_view text) {
-  while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() <= u' ') text.remove_suffix(1);
-  return text;
-}
+std::u16string_view Trim(std::u16string_view text) { return TrimBlanks(text); }
 
 // Number texts are ASCII; anything else cannot be a number.
 std::string NumberText(const TWCustomIniFile& ini, std::u16string_view section, std::u16string_view key,

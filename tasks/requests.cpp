@@ -1,7 +1,9 @@
 #include "tasks/requests.h"
 
+
 #include "net/encoding.h"
 #include "net/service_hosts.h"
+#include "text/text_utils.h"
 
 namespace orvix::tasks {
 
@@ -18,12 +20,7 @@ std::string RootedPage(std::string_view pageName) {
 
 }  // namespace
 
-std::string_view TrimControls(std::string_view text) {
-  auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  while (!text.empty() && low(text.front())) text.remove_prefix(1);
-  while (!text.empty() && low(text.back())) text.remove_suffix(1);
-  return text;
-}
+std::string_view TrimControls(std::string_view text) { return TrimBlanks(text); }
 
 PlainGet AddressRequest(AddressSource source, std::string_view pageName) {
   switch (source) {

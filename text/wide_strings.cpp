@@ -1,5 +1,7 @@
 #include "text/wide_strings.h"
 
+#include "text/text_utils.h"
+
 #include <algorithm>
 #include <iterator>
 #include <istream>
@@ -16,26 +18,6 @@ namespace {
 constexpr const char* kIndexError = "List index out of bounds (%d)";
 constexpr const char* kDuplicateError = "String list does not allow duplicates";
 constexpr const char* kSortedError = "Operation not allowed on sorted list";
-
-std::u16string DecodeUtf16Le(std::string_view bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  return text;
-}
-
-std::string EncodeUtf16Le(std::u16string_view text, std::string prefix = {}) {
-  std::string bytes = std::move(prefix);
-  const std::size_t start = bytes.size();
-  bytes.resize(start + text.size() * 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    bytes[start + 2 * i] = static_cast<char>(text[i] & 0xFF);
-    bytes[start + 2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
-  return bytes;
-}
 
 }  // namespace
 
