@@ -8,6 +8,7 @@ This check fails when
     uses (directly or through the libraries it uses), or
   * a portable file (not named *_win.* or win_*) of a program folder
     includes a Windows header.
+  * the layer picture in README.md does not list exactly these uses.
 Tests and tools are not checked: they sit on top of everything.
 
     check_layers.py [SOURCE_DIR]
@@ -63,11 +64,29 @@ def allowed_folders(layers):
     return result
 
 
+def readme_problems(root, layers):
+    """The picture in README.md names each library and what it uses."""
+    try:
+        with open(os.path.join(root, "README.md"), encoding="utf-8") as f:
+            text = f.read()
+    except OSError:
+        return ["README.md: missing"]
+    pictured = {}
+    for m in re.finditer(r"^\s+(\w+)\s+(?:──►\s*([\w, ]+)|\((nothing|system libraries only)\))\s*$", text, re.M):
+        pictured["orvix_" + m.group(1)] = sorted("orvix_" + u.strip() for u in (m.group(2) or "").split(",") if u.strip())
+    problems = []
+    for lib, (_, uses) in sorted(layers.items()):
+        if pictured.get(lib) != sorted(uses):
+            problems.append(f"README.md: the layer picture shows {lib} using {pictured.get(lib)}, CMake says {sorted(uses)}")
+    return problems
+
+
 def main():
     root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), ".."))
     layers = read_layers(root)
     unknown = sorted({u for _, uses in layers.values() for u in uses if u not in layers})
     problems = [f"CMake: unknown library {u} in USES" for u in unknown]
+    problems += readme_problems(root, layers)
     allowed = allowed_folders(layers)
     checked = 0
     for folder in FOLDERS:
