@@ -9,13 +9,11 @@ namespace orvix::tasks {
 NetworkJobFrame::NetworkJobFrame() {
   // Single-threaded apartment for the XML component; S_FALSE (already
   // initialised by the process) still needs its matching uninitialise.
-  comInitialised_ = SUCCEEDED(CoInitialize(nullptr));
   online_ = OpenInternet();
 }
 
 NetworkJobFrame::~NetworkJobFrame() {
   if (online_) CloseInternet();
-  if (comInitialised_) CoUninitialize();
 }
 
 bool FetchPlain(const PlainGet& get, std::string& body) {

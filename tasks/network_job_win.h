@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tasks/requests.h"
+#include "text/win_handles.h"
 
 namespace orvix::tasks {
 
@@ -28,7 +29,7 @@ class NetworkJobFrame {
   bool online() const { return online_; }
 
  private:
-  bool comInitialised_ = false;
+  const win::ComScope com_;  // first in, last out
   bool online_ = false;
 };
 

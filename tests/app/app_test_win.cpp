@@ -14,6 +14,7 @@
 #include "app/process_state_win.h"
 #include "quota/quota_dialog_win.h"
 #include "resources/resource_texts.h"
+#include "text/win_handles.h"
 
 namespace orvix::app {
 namespace {
@@ -179,6 +180,8 @@ DWORD RunOrvix(const std::wstring& tail) {
     ADD_FAILURE() << "cannot start orvix.exe: " << GetLastError();
     return 999;
   }
+  const orvix::win::UniqueHandleNull thread(pi.hThread);
+  const orvix::win::UniqueHandleNull process(pi.hProcess);
   const ULONGLONG deadline = GetTickCount64() + 30000;
   for (;;) {
     const DWORD r = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 500, QS_ALLINPUT);
@@ -193,8 +196,6 @@ DWORD RunOrvix(const std::wstring& tail) {
   }
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   return code;
 }
 

@@ -65,9 +65,8 @@ TEST_F(DialogItems, TextRoundTripsWideCharacters) {
 }
 
 TEST_F(DialogItems, DialogFontFollowsTheRequest) {
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-  ::ReleaseDC(nullptr, screen);
+  const win::WindowDc screen(nullptr);
+  const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 
   win::UniqueFont bold = CreateDialogFont(parent_.get(), true, 14, false);
   ASSERT_TRUE(bold);

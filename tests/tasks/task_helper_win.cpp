@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "text/platform.h"
+#include "text/win_handles.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ int Vanish(int argc, char** argv) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 125;
-  CloseHandle(pi.hThread);
+  const orvix::win::UniqueHandleNull thread(pi.hThread);
+  const orvix::win::UniqueHandleNull process(pi.hProcess);
   const DWORD start = GetTickCount();
   bool destroyed = false;
   DWORD status = 124;
@@ -87,7 +89,6 @@ int Vanish(int argc, char** argv) {
       break;
     }
   }
-  CloseHandle(pi.hProcess);
   return static_cast<int>(status);
 }
 
