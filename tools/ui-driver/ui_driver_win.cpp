@@ -1,0 +1,490 @@
+// ui-driver: drives a dialog of another process for the Wine tests.
+//
+// A long-lived console program: it reads one command a line on stdin and
+// answers each with one JSON line on stdout (see kHelp). The dialog is found
+// by its title among the top-level windows of every process; control ids are
+// the dialog's own.
+#include <windows.h>
+#include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "capture_win.h"
+#include "json_line.h"
+#include "syslink_win.h"
+#include "text/win_handles.h"
+
+namespace {
+
+using uidriver::Error;
+using uidriver::JsonLine;
+
+const char kHelp[] =
+    "usage: ui-driver            (commands on stdin, one JSON reply a line on stdout)\n"
+    "\n"
+    "  wait-window TITLE TIMEOUT_MS   find a visible top-level window titled TITLE\n"
+    "                                 -> {hwnd, pid} | {error:\"timeout\"}\n"
+    "  gone TIMEOUT_MS                wait until that window no longer exists -> {gone:true}\n"
+    "  get ID                         -> {id, class, text, visible, enabled, focused, rect:[x,y,w,h]}\n"
+    "                                    (rect in the dialog's client coordinates)\n"
+    "  get-window                     -> {hwnd, pid, title, rect, client, topmost, visible, enabled,\n"
+    "                                     foreground, owner, focus}\n"
+    "  settext ID TEXT                WM_SETTEXT, TEXT is the rest of the line -> {result}\n"
+    "  click ID                       BM_CLICK, sent; returns when the dialog has handled it\n"
+    "                                 -> {done:true} | {error:\"disabled\"|\"hidden\"|\"timeout\"}\n"
+    "  command ID                     posts WM_COMMAND (ID, BN_CLICKED) to the dialog -> {posted:true}\n"
+    "  key ID VK                      posts WM_KEYDOWN and WM_KEYUP of VK to the control -> {posted:true}\n"
+    "  link ID INDEX                  clicks link INDEX (0-based) of a SysLink control\n"
+    "                                 -> {index, link_id, method:\"focus-enter\", point:[x,y], probes}:\n"
+    "                                    a press at a point LM_HITTEST puts in the link, then Enter, so\n"
+    "                                    the control sends its parent NM_RETURN for that link\n"
+    "  send MSG WPARAM LPARAM         SendMessage to the dialog -> {result}\n"
+    "  send-class CLASS NAME MSG WPARAM LPARAM\n"
+    "                                 to the top-level window FindWindow(CLASS, NAME) finds\n"
+    "                                 ('-' for either means any, #N a class atom; a name with\n"
+    "                                 spaces in double quotes) -> {hwnd, result}\n"
+    "  pixels ID FILE.bmp             the control's image (client area, border excluded)\n"
+    "                                 -> {width, height, source:\"bitmap\"|\"screen\"}\n"
+    "  screenshot FILE.bmp            the dialog's window rectangle from the screen -> {width, height}\n"
+    "  focus-window                   bring the dialog to the foreground -> {foreground}\n"
+    "  exit                           -> {exit:true}, then ends\n"
+    "\n"
+    "Numbers are decimal or 0x hexadecimal. Sent messages time out after 10 s.\n";
+
+constexpr UINT kSendTimeoutMs = 10000;
+constexpr DWORD kPollMs = 25;
+
+struct Target {
+  HWND dialog = nullptr;
+  DWORD pid = 0;
+} g_target;
+
+std::wstring Widen(std::string_view s) {
+  if (s.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+std::string Narrow(std::wstring_view w) {
+  if (w.empty()) return {};
+  const int n =
+      ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+  return s;
+}
+
+std::int64_t Handle(HWND h) { return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(h)); }
+
+// The first word of `rest` (split at spaces, or in double quotes when it
+// starts with one), removed from it.
+std::string NextWord(std::string_view& rest) {
+  const auto start = rest.find_first_not_of(' ');
+  if (start == std::string_view::npos) {
+    rest = {};
+    return {};
+  }
+  rest.remove_prefix(start);
+  if (rest.front() == '"') {
+    const auto close = rest.find('"', 1);
+    std::string word(rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    rest = close == std::string_view::npos ? std::string_view{} : rest.substr(close + 1);
+    return word;
+  }
+  const auto end = rest.find(' ');
+  std::string word(rest.substr(0, end));
+  rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+  return word;
+}
+
+bool ParseInt(const std::string& s, long long& out) {
+  if (s.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  out = std::strtoll(s.c_str(), &end, 0);
+  return errno == 0 && end && *end == '\0';
+}
+
+// Reads the numbers of a command; false when one is missing or is no number.
+bool Numbers(std::string_view& rest, std::vector<long long*> outs) {
+  for (long long* o : outs)
+    if (!ParseInt(NextWord(rest), *o)) return false;
+  return true;
+}
+
+std::wstring WindowTitle(HWND w) {
+  wchar_t buf[512];
+  const int n = ::GetWindowTextW(w, buf, 512);
+  return std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+// The text of a window, through WM_GETTEXT (the system carries the buffer
+// across processes for this message).
+bool WindowText(HWND w, std::wstring& text) {
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return false;
+  std::vector<wchar_t> buf(length + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!::SendMessageTimeoutW(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &got))
+    return false;
+  text.assign(buf.data(), std::min<std::size_t>(got, length));
+  return true;
+}
+
+std::string Rect(const RECT& r) {
+  return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right - r.left) + "," +
+         std::to_string(r.bottom - r.top) + "]";
+}
+
+HWND FocusOfDialogThread() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(g_target.dialog, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+struct FindByTitle {
+  const std::wstring* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<FindByTitle*>(lp);
+  if (::IsWindowVisible(w) && WindowTitle(w) == *f->title) {
+    f->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+JsonLine WaitWindow(std::string_view rest) {
+  // The title may hold spaces: the timeout is the last word.
+  const auto lastSpace = rest.rfind(' ');
+  long long timeout = 0;
+  if (lastSpace == std::string_view::npos || !ParseInt(std::string(rest.substr(lastSpace + 1)), timeout))
+    return Error("usage: wait-window TITLE TIMEOUT_MS");
+  const std::wstring title = Widen(rest.substr(0, lastSpace));
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  for (;;) {
+    FindByTitle f{&title, nullptr};
+    ::EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&f));
+    if (f.found) {
+      g_target.dialog = f.found;
+      ::GetWindowThreadProcessId(f.found, &g_target.pid);
+      return JsonLine().Int("hwnd", Handle(f.found)).Int("pid", g_target.pid);
+    }
+    if (::GetTickCount64() >= deadline) return Error("timeout");
+    ::Sleep(kPollMs);
+  }
+}
+
+JsonLine Gone(std::string_view rest) {
+  long long timeout = 0;
+  if (!Numbers(rest, {&timeout})) return Error("usage: gone TIMEOUT_MS");
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeout);
+  while (g_target.dialog && ::IsWindow(g_target.dialog)) {
+    if (::GetTickCount64() >= deadline) return Error("timeout");
+    ::Sleep(kPollMs);
+  }
+  return JsonLine().Bool("gone", true);
+}
+
+// The control of a command's first word, or an error reply.
+HWND Control(std::string_view& rest, JsonLine& error) {
+  long long id = 0;
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) {
+    error = Error("no window");
+    return nullptr;
+  }
+  if (!ParseInt(NextWord(rest), id)) {
+    error = Error("bad control id");
+    return nullptr;
+  }
+  HWND control = ::GetDlgItem(g_target.dialog, static_cast<int>(id));
+  if (!control) error = Error("no control");
+  return control;
+}
+
+// A control as a user meets it: one that is hidden or disabled takes no click.
+bool Clickable(HWND control, JsonLine& error) {
+  if (!::IsWindowVisible(control)) {
+    error = Error("hidden");
+    return false;
+  }
+  if (!::IsWindowEnabled(control)) {
+    error = Error("disabled");
+    return false;
+  }
+  return true;
+}
+
+JsonLine Get(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  std::wstring text;
+  if (!WindowText(control, text)) return Error("timeout");
+  wchar_t cls[256];
+  const int clsLen = ::GetClassNameW(control, cls, 256);
+  RECT r{};
+  ::GetWindowRect(control, &r);
+  ::MapWindowPoints(HWND_DESKTOP, g_target.dialog, reinterpret_cast<POINT*>(&r), 2);
+  return JsonLine()
+      .Int("id", ::GetDlgCtrlID(control))
+      .Str("class", Narrow(std::wstring_view(cls, clsLen > 0 ? clsLen : 0)))
+      .Str("text", Narrow(text))
+      .Bool("visible", ::IsWindowVisible(control))
+      .Bool("enabled", ::IsWindowEnabled(control))
+      .Bool("focused", FocusOfDialogThread() == control)
+      .Raw("rect", Rect(r));
+}
+
+JsonLine GetWindow() {
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  HWND d = g_target.dialog;
+  RECT r{};
+  ::GetWindowRect(d, &r);
+  RECT c{};
+  ::GetClientRect(d, &c);
+  ::MapWindowPoints(d, HWND_DESKTOP, reinterpret_cast<POINT*>(&c), 2);
+  HWND focus = FocusOfDialogThread();
+  return JsonLine()
+      .Int("hwnd", Handle(d))
+      .Int("pid", g_target.pid)
+      .Str("title", Narrow(WindowTitle(d)))
+      .Raw("rect", Rect(r))
+      .Raw("client", Rect(c))
+      .Bool("topmost", (::GetWindowLongPtrW(d, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0)
+      .Bool("visible", ::IsWindowVisible(d))
+      .Bool("enabled", ::IsWindowEnabled(d))
+      .Bool("foreground", ::GetForegroundWindow() == d)
+      .Int("owner", Handle(::GetWindow(d, GW_OWNER)))
+      .Int("focus", focus && ::IsChild(d, focus) ? ::GetDlgCtrlID(focus) : 0);
+}
+
+JsonLine SetText(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  const std::wstring text = Widen(rest);
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result))
+    return Error("timeout");
+  return JsonLine().Int("result", static_cast<std::int64_t>(result));
+}
+
+JsonLine Click(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control || !Clickable(control, error)) return error;
+  // The button presses and releases itself and notifies the dialog with
+  // WM_COMMAND BN_CLICKED, all inside this message, so the reply comes after
+  // the dialog's handler has run (or after the timeout if that handler
+  // blocks).
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+    return Error("timeout");
+  return JsonLine().Bool("done", true);
+}
+
+JsonLine Command(std::string_view rest) {
+  long long id = 0;
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  if (!Numbers(rest, {&id})) return Error("usage: command ID");
+  HWND control = ::GetDlgItem(g_target.dialog, static_cast<int>(id));
+  if (!::PostMessageW(g_target.dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+                      reinterpret_cast<LPARAM>(control)))
+    return Error("post failed");
+  return JsonLine().Bool("posted", true);
+}
+
+JsonLine Key(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  long long vk = 0;
+  if (!Numbers(rest, {&vk})) return Error("usage: key ID VK");
+  const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+  const LPARAM up = down | (1LL << 30) | (1LL << 31);
+  if (!::PostMessageW(control, WM_KEYDOWN, static_cast<WPARAM>(vk), down) ||
+      !::PostMessageW(control, WM_KEYUP, static_cast<WPARAM>(vk), up))
+    return Error("post failed");
+  return JsonLine().Bool("posted", true);
+}
+
+JsonLine Link(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  long long index = 0;
+  if (!Numbers(rest, {&index})) return Error("usage: link ID INDEX");
+  if (!Clickable(control, error)) return error;
+  uidriver::LinkSpot spot;
+  std::string why;
+  if (uidriver::FindLink(control, static_cast<int>(index), spot, why)) {
+    // A press on the link gives the control the focus and makes that link
+    // its focused one; Enter then has the control send its parent WM_NOTIFY
+    // NM_RETURN for the focused link, with the NMLINK in its own memory. The
+    // release goes outside the control's links so that it notifies nothing:
+    // a click's own NM_CLICK carries a wrong link index in Wine 8 (it counts
+    // the text pieces between the links too), Enter's carries the right one.
+    const LPARAM at = MAKELPARAM(spot.point.x, spot.point.y);
+    const LPARAM away = MAKELPARAM(0xFFFF, 0xFFFF);  // (-1, -1)
+    const UINT scan = ::MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC);
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(control, WM_LBUTTONDOWN, MK_LBUTTON, at, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
+        !::SendMessageTimeoutW(control, WM_LBUTTONUP, 0, away, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
+        !::SendMessageTimeoutW(control, WM_KEYDOWN, VK_RETURN, 1 | (static_cast<LPARAM>(scan) << 16),
+                               SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+      return Error("timeout");
+    return JsonLine()
+        .Int("index", index)
+        .Str("link_id", Narrow(spot.id))
+        .Str("method", "focus-enter")
+        .Ints("point", {spot.point.x, spot.point.y})
+        .Int("probes", spot.probes);
+  }
+  if (spot.anyLink) return Error(why);
+  // No point of the control is a link: it shows its markup as plain text.
+  // Wine's SysLink does so for <a> tags with attributes when the break
+  // character of its window's default font is not a space (code page 1254).
+  return Error("no link to click: the control shows its markup as text");
+}
+
+JsonLine SendTo(HWND window, std::string_view rest, const char* usage, bool withHandle) {
+  long long msg = 0, wp = 0, lp = 0;
+  if (!Numbers(rest, {&msg, &wp, &lp})) return Error(usage);
+  DWORD_PTR result = 0;
+  if (!::SendMessageTimeoutW(window, static_cast<UINT>(msg), static_cast<WPARAM>(wp), static_cast<LPARAM>(lp),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+    return Error("timeout");
+  JsonLine reply;
+  if (withHandle) reply.Int("hwnd", Handle(window));
+  return reply.Int("result", static_cast<std::int64_t>(static_cast<LRESULT>(result)));
+}
+
+JsonLine Send(std::string_view rest) {
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  return SendTo(g_target.dialog, rest, "usage: send MSG WPARAM LPARAM", false);
+}
+
+JsonLine SendClass(std::string_view rest) {
+  const std::wstring cls = Widen(NextWord(rest));
+  const std::wstring name = Widen(NextWord(rest));
+  if (cls.empty() || name.empty()) return Error("usage: send-class CLASS NAME MSG WPARAM LPARAM");
+  // "#32770" and the like name a class by its atom.
+  const wchar_t* clsArg = cls == L"-" ? nullptr : cls.c_str();
+  if (cls.size() > 1 && cls[0] == L'#') clsArg = MAKEINTRESOURCEW(std::wcstoul(cls.c_str() + 1, nullptr, 10));
+  HWND w = ::FindWindowW(clsArg, name == L"-" ? nullptr : name.c_str());
+  if (!w) return Error("no window");
+  return SendTo(w, rest, "usage: send-class CLASS NAME MSG WPARAM LPARAM", true);
+}
+
+JsonLine Pixels(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  const std::wstring path = Widen(rest);
+  if (path.empty()) return Error("usage: pixels ID FILE.bmp");
+  uidriver::Image image;
+  const char* source = "bitmap";
+  DWORD_PTR handle = 0;
+  ::SendMessageTimeoutW(control, STM_GETIMAGE, IMAGE_BITMAP, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle);
+  if (!uidriver::ReadBitmap(reinterpret_cast<HBITMAP>(handle), image)) {
+    // The handle belongs to the control's process: take what the control
+    // shows instead, its client area (the sunken edge is non-client).
+    source = "screen";
+    RECT r{};
+    ::GetClientRect(control, &r);
+    ::MapWindowPoints(control, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+    if (!uidriver::CaptureScreenSettled(r, image)) return Error("capture failed");
+  }
+  if (!uidriver::WriteBmp(path, image)) return Error("cannot write the file");
+  return JsonLine().Int("width", image.width).Int("height", image.height).Str("source", source);
+}
+
+JsonLine Screenshot(std::string_view rest) {
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  const std::wstring path = Widen(rest);
+  if (path.empty()) return Error("usage: screenshot FILE.bmp");
+  RECT r{};
+  ::GetWindowRect(g_target.dialog, &r);
+  uidriver::Image image;
+  if (!uidriver::CaptureScreenSettled(r, image)) return Error("capture failed");
+  if (!uidriver::WriteBmp(path, image)) return Error("cannot write the file");
+  return JsonLine().Int("width", image.width).Int("height", image.height);
+}
+
+JsonLine FocusWindow() {
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  HWND d = g_target.dialog;
+  if (!::SetForegroundWindow(d) || ::GetForegroundWindow() != d) {
+    // Borrow the foreground thread's input state, which may hand on the
+    // foreground.
+    const DWORD self = ::GetCurrentThreadId();
+    const DWORD fore = ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr);
+    const bool attached = fore && fore != self && ::AttachThreadInput(self, fore, TRUE);
+    ::BringWindowToTop(d);
+    ::SetForegroundWindow(d);
+    if (attached) ::AttachThreadInput(self, fore, FALSE);
+  }
+  return JsonLine().Bool("foreground", ::GetForegroundWindow() == d);
+}
+
+void Reply(const JsonLine& line) {
+  const std::string s = line.str() + "\n";
+  std::fwrite(s.data(), 1, s.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    std::fputs(kHelp, std::string_view(argv[1]) == "--help" ? stdout : stderr);
+    return std::string_view(argv[1]) == "--help" ? 0 : 2;
+  }
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    std::string_view rest = line;
+    const std::string command = NextWord(rest);
+    if (command.empty()) continue;
+    if (command == "exit") {
+      Reply(JsonLine().Bool("exit", true));
+      return 0;
+    }
+    if (command == "wait-window") Reply(WaitWindow(rest));
+    else if (command == "gone") Reply(Gone(rest));
+    else if (command == "get") Reply(Get(rest));
+    else if (command == "get-window") Reply(GetWindow());
+    else if (command == "settext") Reply(SetText(rest));
+    else if (command == "click") Reply(Click(rest));
+    else if (command == "command") Reply(Command(rest));
+    else if (command == "key") Reply(Key(rest));
+    else if (command == "link") Reply(Link(rest));
+    else if (command == "send") Reply(Send(rest));
+    else if (command == "send-class") Reply(SendClass(rest));
+    else if (command == "pixels") Reply(Pixels(rest));
+    else if (command == "screenshot") Reply(Screenshot(rest));
+    else if (command == "focus-window") Reply(FocusWindow());
+    else Reply(Error("unknown command: " + command));
+  }
+  return 0;
+}
