@@ -1,5 +1,7 @@
 #include "net/win_utils_win.h"
 
+#include <commctrl.h>
+
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -109,6 +111,55 @@ std::u16string GetItemText(HWND dialog, int item) {
 
 void SetItemText(HWND dialog, int item, const std::u16string& text) {
   ::SetWindowTextW(::GetDlgItem(dialog, item), text.empty() ? nullptr : Wide(text));
+}
+
+namespace {
+
+bool HasFirstLink(HWND link) {
+  LITEM item{};
+  item.mask = LIF_ITEMINDEX;
+  item.iLink = 0;
+  return ::SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+// "<a id=\"x\">" and the like become "<a>"; everything else stays.
+std::u16string WithBareLinkTags(const std::u16string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const bool tag = text.compare(i, 2, u"<a") == 0 && i + 2 < text.size() &&
+                     (text[i + 2] == u' ' || text[i + 2] == u'\t');
+    const std::size_t close = tag ? text.find(u'>', i) : std::u16string::npos;
+    if (close == std::u16string::npos) {
+      out += text[i++];
+      continue;
+    }
+    out += u"<a>";
+    i = close + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+void SetLinkText(HWND link, const std::u16string& text) {
+  if (!link) return;
+  ::SetWindowTextW(link, reinterpret_cast<const wchar_t*>(text.c_str()));
+  if (text.find(u"<a") == std::u16string::npos || HasFirstLink(link)) return;
+  const std::u16string bare = WithBareLinkTags(text);
+  ::SetWindowTextW(link, reinterpret_cast<const wchar_t*>(bare.c_str()));
+}
+
+void FitPictureToBitmap(HWND picture) {
+  const auto bitmap = reinterpret_cast<HBITMAP>(::SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP info{};
+  if (!bitmap || ::GetObjectW(bitmap, sizeof info, &info) == 0) return;
+  RECT r{0, 0, info.bmWidth, info.bmHeight};
+  ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(picture, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(picture, GWL_EXSTYLE)));
+  ::SetWindowPos(picture, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace orvix

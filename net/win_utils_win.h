@@ -39,6 +39,16 @@ win::UniqueFont CreateDialogFont(HWND window, bool bold, int points, bool underl
 // Sets a dialog item's font and redraws it. The font must outlive the item.
 void SetItemFont(HWND dialog, int item, HFONT font);
 
+// Sets the text of a link control ("SysLink"). Where the control does not
+// take the links of the text (some link controls accept only a bare "<a>"
+// tag and show '<a id="...">' as plain text), the text is set again with the
+// tags' attributes dropped: the links keep their order and indices.
+void SetLinkText(HWND link, const std::u16string& text);
+
+// Sizes a picture control so that its client area is exactly the size of
+// the bitmap it shows (its border around it); nothing when it shows none.
+void FitPictureToBitmap(HWND picture);
+
 // Text of a dialog item, and setting it (empty text clears it).
 std::u16string GetItemText(HWND dialog, int item);
 void SetItemText(HWND dialog, int item, const std::u16string& text);

@@ -235,6 +235,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       }
       s.imagePath = path;
       ShowCaptcha(s.dialog, s.imagePath, false, false);
+      FitPictureToBitmap(Item(s, IDC_CAPTCHA_IMAGE));
       EntryMode(s);
       return;
     }
@@ -301,6 +302,7 @@ void OnLink(DialogState& s, int index) {
     case 4:
       if (!FileExists(s.imagePath)) return;
       ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
+      FitPictureToBitmap(Item(s, IDC_CAPTCHA_IMAGE));
       Focus(s, IDC_CODE_EDIT);
       return;
     default:
@@ -319,6 +321,7 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   s.imagePath.clear();
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
+  SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
   ::SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(LoadResText(IDS_TITLE).c_str()));
   if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaOpened, 2, reinterpret_cast<LPARAM>(s.owner));
   ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);

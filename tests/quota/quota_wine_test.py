@@ -1,0 +1,583 @@
+"""orvix.exe -query under Wine, the way Plumo runs it: tools/fake-parent as the
+parent window, tools/fake-network as the quota portal (the bundled scenario,
+varied per test), tools/ui-driver as the user. Every test is a real run.
+
+Screenshots of the dialog's modes are kept in <build>/tests/quota/artifacts.
+"""
+import base64
+import copy
+import glob
+import json
+import os
+import re
+import struct
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
+from fakenet import FakeNetwork  # noqa: E402
+from uidriver import UiDriver, bmp_to_png, read_bmp  # noqa: E402
+from winebench import bench_env, build_file, main_for, windows_path  # noqa: E402
+
+SRC = os.environ["ORVIX_SOURCE_DIR"]
+ORVIX = build_file("app/orvix.exe")
+FAKE_PARENT = build_file("tools/fake-parent/fake-parent.exe")
+HELPER = build_file("tests/tasks/task-helper.exe")
+SCENARIOS = os.path.join(SRC, "tools", "fake-network", "scenarios")
+PORTAL = os.path.join(SCENARIOS, "portal")
+ARTIFACTS = build_file("tests/quota/artifacts")
+HOST = "adslkota.orvix.example"
+TITLE = "Kota Sorgulama"
+CODE = open(os.path.join(PORTAL, "jcaptcha.txt"), encoding="utf-8").read().strip()
+USER, PASSWORD = "ahmet.yilmaz@orvix", "gizli şifre&1"
+
+# Control ids of dialog 101.
+EDIT, LOGIN, PICTURE, LINK, STATUS, GROUP, CLOSE, RESTART, REFRESH = 1000, 1, 1001, 1002, 1003, 1004, 1006, 1007, 1008
+
+P_LOGIN = "/adslkota/login_tr.jsp"
+P_IMAGE = "/adslkota/jcaptcha"
+P_SOUND = "/adslkota/sound"
+P_FORM = "/adslkota/loginSelf.do"
+P_AGREE = "/adslkota/confirmAgreement.do?dispatch=agree"
+P_TRANSFER = "/adslkota/viewTransfer.do?dispatch=entry"
+SESSION = "JSESSIONID=0A7F3C9E21B84D5C6E2F1A9B3C7D8E4F.kota02"
+COOKIE = "usageConfirm=true; " + SESSION
+
+
+def strings():
+    """The program's texts, from the one source the resources are made of."""
+    out = {}
+    with open(os.path.join(SRC, "resources", "strings.txt"), encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if not line or line.startswith("#") or "\t" not in line:
+                continue
+            key, text = line.split("\t", 1)
+            text = text.replace("\\r", "\r").replace("\\n", "\n").replace('\\"', '"').replace("\\\\", "\\")
+            out[int(key) if key.isdigit() else key] = text
+    return out
+
+
+S = strings()
+
+
+def expect(cond, what):
+    if not cond:
+        raise AssertionError(what)
+
+
+def credentials_hash(user, password):
+    """The stored form of the credentials, as the parent writes it."""
+    with open(os.path.join(SRC, "store", "credentials_key.h"), encoding="utf-8") as f:
+        key = bytes(int(x, 16) for x in re.findall(r"0x([0-9A-F]{2})", f.read()))
+    plain = (user + "\r\n" + password).encode("cp1254")
+    return base64.b64encode(bytes(b ^ key[i % len(key)] for i, b in enumerate(plain))).decode()
+
+
+def write_ini(path, sections):
+    lines = []
+    for name, values in sections.items():
+        lines.append("[%s]" % name)
+        lines += ["%s=%s" % kv for kv in values.items()]
+    with open(path, "wb") as f:
+        f.write(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"))
+
+
+def settings_folder():
+    env = bench_env()
+    users = [d for d in glob.glob(os.path.join(env["WINEPREFIX"], "drive_c", "users", "*"))
+             if os.path.basename(d) != "Public"]
+    folder = os.path.join(users[0], "AppData", "Roaming", "Dalvenor", "Plumo!")
+    os.makedirs(folder, exist_ok=True)
+    return folder
+
+
+def prepare_settings(download=0, upload=0, account=True, user=USER, password=PASSWORD, config=None):
+    folder = settings_folder()
+    for name in ("account.ini", "config.ini"):
+        if os.path.exists(os.path.join(folder, name)):
+            os.remove(os.path.join(folder, name))
+    if account:
+        write_ini(os.path.join(folder, "account.ini"), {
+            "account": {"hash": credentials_hash(user, password) if user or password else ""},
+            "update": {"download": repr(float(download)), "upload": repr(float(upload))}})
+    write_ini(os.path.join(folder, "config.ini"), {"alerts": config or {"query_sound": "0"}})
+    return folder
+
+
+def portal(**changes):
+    """The bundled portal scenario; changes replace a path's response
+    (dict), or give a list of responses."""
+    with open(os.path.join(SCENARIOS, "portal.json"), encoding="utf-8") as f:
+        scenario = json.load(f)
+    for route in scenario["routes"]:
+        if "body_file" in route.get("response", {}):
+            route["response"]["body_file"] = os.path.join(SCENARIOS, route["response"]["body_file"])
+    for path, change in changes.items():
+        if path == "untrusted":
+            scenario["untrusted_hosts"] = [HOST]
+            continue
+        for route in scenario["routes"]:
+            if route["path"] == path:
+                if isinstance(change, list):
+                    route.pop("response", None)
+                    route["responses"] = change
+                else:
+                    route["response"] = dict(route["response"], **change)
+    return scenario
+
+
+def page(name):
+    return os.path.join(PORTAL, name)
+
+
+class Query:
+    """One `orvix.exe -query` under fake-parent, with the portal and a driver."""
+
+    def __init__(self, scenario, parent_args=("-query", "{parent}"), launcher=None):
+        env0 = bench_env()
+        self.net = FakeNetwork(scenario, ca_dir=env0["ORVIX_CA_DIR"])
+        self.env = bench_env(self.net.env())
+        if launcher is None:
+            cmd = [self.env["ORVIX_WINE"], FAKE_PARENT, "--timeout", "90", windows_path(ORVIX), *parent_args]
+        else:
+            cmd = [self.env["ORVIX_WINE"], *launcher]
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen(cmd, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE)
+        self.out = []
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+        self.ui = UiDriver(env_extra=self.net.env())
+
+    def _read(self):
+        for line in self.proc.stdout:
+            if line.strip():
+                self.out.append(json.loads(line.decode("utf-8")))
+
+    def window(self, timeout_ms=30000):
+        return self.ui.wait_window(TITLE, timeout_ms)
+
+    def text(self, control):
+        return self.ui.get(control)["text"].replace("\n", "\r\n").replace("\r\r\n", "\r\n")
+
+    def state(self, control):
+        return self.ui.get(control)
+
+    def wait_status(self, predicate, timeout=30, seen=None):
+        """Polls the status text until predicate(text); records every text seen."""
+        deadline = time.monotonic() + timeout
+        last = None
+        while time.monotonic() < deadline:
+            text = self.text(STATUS)
+            if seen is not None and text != last:
+                seen.append(text)
+            last = text
+            if predicate(text):
+                return text
+            time.sleep(0.05)
+        raise AssertionError("status never matched; last %r" % last)
+
+    def wait_entry(self, timeout=30, seen=None):
+        self.wait_status(lambda t: self.state(EDIT)["visible"], timeout, seen)
+
+    def login(self, code=CODE):
+        self.ui.settext(EDIT, code)
+        self.ui.click(LOGIN)
+
+    def shot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        bmp = os.path.join(ARTIFACTS, name + ".bmp")
+        self.ui.screenshot(bmp)
+        bmp_to_png(bmp, os.path.join(ARTIFACTS, name + ".png"))
+        os.remove(bmp)
+
+    def requests(self):
+        return [r for r in self.net.requests() if r["host"] == HOST]
+
+    def portal_paths(self):
+        return [r["path"] for r in self.requests()]
+
+    def finish(self, timeout=60):
+        """Waits for the process; returns its exit status."""
+        try:
+            status = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            status = "hung"
+        self.reader.join(5)
+        self.elapsed = time.monotonic() - self.started
+        return status
+
+    def close(self):
+        try:
+            self.ui.close()
+        finally:
+            if self.proc.poll() is None:
+                # A failed test leaves its query running: end it the way
+                # Plumo would, so the next test starts alone.
+                subprocess.run([self.env["ORVIX_WINE"], ORVIX, "-exit", "0"], env=self.env, timeout=60,
+                               capture_output=True)
+                try:
+                    self.proc.wait(timeout=30)
+                except subprocess.TimeoutExpired:
+                    self.proc.kill()
+            self.net.stop()
+
+    def copydata(self):
+        return [(m["tag"], m["wparam"], base64.b64decode(m["data"])) for m in self.out if m.get("msg") == "copydata"]
+
+    def messages(self, number):
+        return [m for m in self.out if m.get("msg") == number]
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def header(request, name):
+    values = [v for k, v in request["headers"] if k.lower() == name.lower()]
+    return values[0] if values else None
+
+
+def utf16(data, offset, size):
+    return data[offset:offset + size].decode("utf-16-le").split("\0")[0]
+
+
+def decode_record(data):
+    last_down, last_up, count = struct.unpack_from("<ddi", data, 0)
+    items = []
+    for i in range(count):
+        base = 808 + 64 * i
+        items.append((utf16(data, base, 16), utf16(data, base + 16, 32), *struct.unpack_from("<dd", data, base + 48)))
+    return {"download": last_down, "upload": last_up, "count": count, "record": utf16(data, 20, 64),
+            "month": utf16(data, 84, 64), "year": utf16(data, 148, 64), "detail": utf16(data, 212, 64),
+            "header": utf16(data, 276, 532), "items": items}
+
+
+def report(headline, down, up, down_change, up_change):
+    return S[headline] + (S[108].replace("%s", "{}").format(
+        "2024", "Mart", down, up, "15.03.2024 09:42:17", down_change, up_change))
+
+
+# ---------------------------------------------------------------------------
+
+
+def test_full_query_reads_the_code_logs_in_and_reports():
+    prepare_settings(download=0, upload=0)
+    delay = {"delay": 0.6}
+    scenario = portal(**{P_LOGIN: delay, P_IMAGE: delay, P_FORM: delay, P_AGREE: delay, P_TRANSFER: delay})
+    with Query(scenario) as q:
+        q.window()
+        seen = []
+        q.wait_entry(seen=seen)
+        expect(seen[:2] == [S[202], S[203]] or seen[:1] == [S[203]], seen)
+        win = q.ui.get_window()
+        expect(win["title"] == TITLE and win["topmost"], win)
+        expect(q.text(GROUP) == S[105], q.text(GROUP))
+        for control, visible in ((EDIT, True), (LOGIN, True), (LINK, True), (PICTURE, True), (STATUS, False),
+                                 (CLOSE, False), (RESTART, False), (REFRESH, False)):
+            expect(q.state(control)["visible"] == visible, (control, q.state(control)))
+        expect(q.state(EDIT)["focused"], "the code box has the focus")
+        q.shot("entry-colour")
+
+        seen = []
+        q.login()
+        text = q.wait_status(lambda t: t.startswith(S[106]), seen=seen)
+        expect([t for t in (S[207], S[208], S[209]) if t in seen] == [S[207], S[208], S[209]], seen)
+        expect(text == report(106, "17,48 GB", "1,15 GB", "17,48 GB", "1,15 GB"), repr(text))
+        expect(q.text(GROUP) == S["DLG_GROUP_STATUS"], q.text(GROUP))
+        expect(q.state(REFRESH)["enabled"] and q.state(RESTART)["enabled"] and q.state(CLOSE)["focused"],
+               [q.state(i) for i in (REFRESH, RESTART, CLOSE)])
+        q.shot("report")
+
+        # What Plumo received: the record, from the dialog.
+        replies = q.copydata()
+        expect(len(replies) == 1 and replies[0][0] == 0 and len(replies[0][2]) == 1576, replies)
+        expect(replies[0][1] == q.ui.get_window()["hwnd"], "wParam is the dialog")
+        rec = decode_record(replies[0][2])
+        expect((rec["download"], rec["upload"], rec["count"]) == (18765432109.0, 1234567890.0, 12), rec)
+        expect((rec["year"], rec["month"], rec["record"]) == ("2024", "Mart", "15.03.2024 09:42:17"), rec)
+        # A text longer than its field is cut, still ending with a zero.
+        expect(rec["detail"] == "8012345678 / ADSL 16 Mbps Limit" and rec["header"] == "Sayın AHMET YILMAZ", rec)
+        expect(rec["items"][0][:2] == ("2023", "Nisan") and rec["items"][-1] == ("2024", "Mart", 18765432109.0,
+                                                                                 1234567890.0), rec["items"])
+        opened = q.messages(6041)
+        expect(len(opened) == 1 and opened[0]["wparam"] == 2 and opened[0]["lparam"] != 0, q.out)
+
+        # Every request, in order, as the portal saw it.
+        reqs = q.requests()
+        expect([(r["method"], r["path"]) for r in reqs] == [
+            ("GET", P_LOGIN), ("GET", P_IMAGE), ("POST", P_FORM), ("GET", P_AGREE), ("GET", P_TRANSFER)],
+            [(r["method"], r["path"]) for r in reqs])
+        for r in reqs:
+            expect(r["scheme"] == "https" and header(r, "Connection") == "Keep-Alive", r)
+            expect(header(r, "Accept") is None and header(r, "Referer") is None, r["headers"])
+            expect(header(r, "Cookie") == (None if r["path"] == P_LOGIN else COOKIE), r["headers"])
+        form = reqs[2]
+        expect(header(form, "Content-Type") == "application/x-www-form-urlencoded", form["headers"])
+        body = base64.b64decode(form["body"]).decode("ascii")
+        expect(body == "dispatch=login&userName=ahmet.yilmaz@orvix&password=gizli+%FEifre%261&captchaResponse="
+               + CODE + "&lang=tr", body)
+        counter = [r for r in q.net.requests() if r["host"] == "sayac.pagecount.example"]
+        expect(len(counter) == 1, "the page-view counter child")
+
+        # "Yinele" fetches only the transfer page again, compared with the
+        # totals read at start; "Tekrar" starts over without a cookie.
+        q.ui.click(REFRESH)
+        q.wait_status(lambda t: t.startswith(S[106]) and len(q.portal_paths()) == 6)
+        expect(q.portal_paths()[5] == P_TRANSFER and header(q.requests()[5], "Cookie") == COOKIE, q.portal_paths())
+        q.ui.click(RESTART)
+        q.wait_entry()
+        reqs = q.requests()
+        expect([r["path"] for r in reqs[6:]] == [P_LOGIN, P_IMAGE], [r["path"] for r in reqs])
+        expect(header(reqs[6], "Cookie") is None, reqs[6]["headers"])
+
+        q.ui.command(2)  # the close box
+        status = q.finish()
+        expect(status == 0, status)
+        expect(len(q.messages(6042)) == 1 and q.messages(6042)[0]["wparam"] == 2, q.out)
+
+
+def test_security_code_renderings():
+    """Links 2-4 redraw the saved image in colour, grey and black-white."""
+    prepare_settings()
+    with Query(portal()) as q:
+        q.window()
+        q.wait_entry()
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        grabs = {}
+        for index, name in ((3, "grey"), (4, "black-white"), (2, "colour")):
+            q.ui.link(LINK, index)
+            time.sleep(0.5)
+            path = os.path.join(ARTIFACTS, "picture-%s.bmp" % name)
+            reply = q.ui.pixels(PICTURE, path)
+            grabs[name] = read_bmp(path)
+            expect((reply["width"], reply["height"]) == (242, 80), reply)
+            q.shot("entry-" + name)
+        grey, bw, colour = grabs["grey"], grabs["black-white"], grabs["colour"]
+        grey_px = [grey.pixel(x, y) for y in range(0, 80, 3) for x in range(0, 242, 3)]
+        expect(all(p[0] == p[1] == p[2] for p in grey_px), "grey: three equal colour bytes")
+        bw_px = [bw.pixel(x, y) for y in range(0, 80, 3) for x in range(0, 242, 3)]
+        expect(all(p[:3] in ((0, 0, 0), (255, 255, 255)) for p in bw_px), "black-white: only black and white")
+        expect(any(p[:3] == (0, 0, 0) for p in bw_px) and any(p[:3] == (255, 255, 255) for p in bw_px), "both")
+        # Grey tones follow the weights 77/151/28 on the bytes in memory order.
+        col_px = [colour.pixel(x, y) for y in range(0, 80, 3) for x in range(0, 242, 3)]
+        off = [abs(((77 * c[0] + 151 * c[1] + 28 * c[2]) >> 8) - g[0]) for c, g in zip(col_px, grey_px)]
+        expect(sorted(off)[len(off) // 2] <= 2, "grey = weighted colour: median error %d" % sorted(off)[len(off) // 2])
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE], q.portal_paths())
+        q.ui.click(LOGIN)  # an empty box: nothing is sent
+        time.sleep(1)
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE] and q.state(EDIT)["visible"], q.portal_paths())
+        q.ui.command(2)
+        expect(q.finish() == 0, "exit")
+
+
+def test_refused_login_stops_before_the_agreement():
+    prepare_settings()
+    scenario = portal(**{P_FORM: {"body_file": page("login_refused.html")}})
+    with Query(scenario) as q:
+        q.window()
+        q.wait_entry()
+        q.login("yanlis")
+        text = q.wait_status(lambda t: t.startswith(S[101]))
+        expect(text == S[101] + "Güvenlik kodu hatalı girildi.", repr(text))
+        expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and not q.state(REFRESH)["enabled"],
+               [q.state(RESTART), q.state(REFRESH)])
+        time.sleep(0.5)
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_FORM], q.portal_paths())
+        q.shot("refused")
+        q.ui.click(CLOSE)
+        expect(q.finish() == 0 and q.copydata() == [], q.out)
+
+
+def test_failed_image_request_and_busy_steps():
+    """A dropped image request: 216 and "Tekrar"; while a request runs no
+    step starts; the failed sound request in code entry shows 216 too."""
+    prepare_settings()
+    scenario = portal(**{P_IMAGE: [{"drop": "before"}, {"body_file": page("jcaptcha.jpg"),
+                                                        "headers": [["Content-Type", "image/jpeg"]]}],
+                         P_SOUND: {"drop": "before"},
+                         P_FORM: {"delay": 3}})
+    with Query(scenario) as q:
+        q.window()
+        text = q.wait_status(lambda t: t == S[216])
+        expect(q.state(STATUS)["visible"] and not q.state(EDIT)["visible"], "status mode")
+        expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and not q.state(REFRESH)["enabled"],
+               q.state(RESTART))
+        q.shot("failed")
+        q.ui.click(RESTART)
+        q.wait_entry()
+        # The sound request fails: from code entry back to the status.
+        q.ui.link(LINK, 1)
+        q.wait_status(lambda t: t == S[216] and q.state(STATUS)["visible"])
+        expect(not q.state(EDIT)["visible"] and q.state(RESTART)["focused"], q.state(EDIT))
+        q.ui.click(RESTART)
+        q.wait_entry()
+        q.login()
+        q.wait_status(lambda t: t == S[207])
+        for control in (RESTART, REFRESH):  # enabled or not, nothing may start now
+            q.ui.command(control)
+        q.ui.command(LOGIN)
+        time.sleep(1.5)
+        paths = q.portal_paths()
+        expect(paths == [P_LOGIN, P_IMAGE, P_LOGIN, P_IMAGE, P_SOUND, P_LOGIN, P_IMAGE, P_FORM], paths)
+        q.ui.click(CLOSE) if q.state(CLOSE)["visible"] else q.ui.command(2)
+        expect(q.finish() == 0, "exit")
+
+
+def test_transfer_page_failures_reply_minus_one():
+    """Refused, rejected and empty transfer pages: tag -1 and text 109."""
+    cases = [
+        ("transfer_error.html", S[101] + "Oturumunuzun süresi dolmuştur. Lütfen yeniden giriş yapınız."),
+        ("transfer_maintenance.html", ""),
+        ("transfer_no_months.html", ""),
+    ]
+    for name, message in cases:
+        prepare_settings()
+        with Query(portal(**{P_TRANSFER: {"body_file": page(name)}})) as q:
+            q.window()
+            q.wait_entry()
+            q.login()
+            text = q.wait_status(lambda t: t.endswith(S[109].strip()) or t.endswith(S[109]))
+            expect(text == message + S[109], (name, repr(text)))
+            replies = q.copydata()
+            expect(replies == [(-1, q.ui.get_window()["hwnd"], message.encode("utf-16-le"))], (name, replies))
+            expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and q.state(REFRESH)["enabled"],
+                   (name, q.state(RESTART)))
+            q.ui.click(CLOSE)
+            expect(q.finish() == 0, name)
+
+
+def test_stored_totals_decide_the_headline_and_changes():
+    cases = [
+        # same totals as stored: nothing changed, and every later "Yinele" too
+        ((18765432109, 1234567890), report(107, "17,48 GB", "1,15 GB", "0 B", "0 B")),
+        # a new month: the new total is the change
+        ((20 * 1024 ** 3, 1234567000), report(106, "17,48 GB", "1,15 GB", "17,48 GB", "890 B")),
+    ]
+    for (down, up), expected in cases:
+        prepare_settings(download=down, upload=up)
+        with Query(portal()) as q:
+            q.window()
+            q.wait_entry()
+            q.login()
+            text = q.wait_status(lambda t: t.startswith(S[106]) or t.startswith(S[107]))
+            expect(text == expected, repr(text))
+            if down == 18765432109:
+                q.ui.click(REFRESH)
+                q.wait_status(lambda t: len(q.portal_paths()) == 6 and t == expected)
+            q.ui.click(CLOSE)
+            expect(q.finish() == 0, "exit")
+
+
+def test_parent_and_exit_control_a_running_query():
+    prepare_settings()
+    with Query(portal()) as q:
+        q.window()
+        q.wait_entry()
+        # A second -query shows nothing and leaves this one alone.
+        second = subprocess.run([q.env["ORVIX_WINE"], FAKE_PARENT, "--timeout", "40", windows_path(ORVIX),
+                                 "-query", "{parent}"], env=q.env, capture_output=True, timeout=80)
+        expect(second.returncode == 0 and b"6041" not in second.stdout, second.stdout)
+        expect(q.state(EDIT)["visible"], "the first query still runs")
+        # 5938 brings it to the front; 6040 closes it.
+        expect(q.ui.send_class("inet30_unique_class_name", "inet30_unique_window_name", 5938)["result"] == 0, "5938")
+        q.ui.send_class("inet30_unique_class_name", "inet30_unique_window_name", 6040)
+        q.ui.gone(10000)
+        expect(q.finish() == 0 and len(q.messages(6042)) == 1, q.out)
+
+    prepare_settings()
+    with Query(portal(**{P_FORM: {"delay": 4}})) as q:
+        q.window()
+        q.wait_entry()
+        q.login()
+        q.wait_status(lambda t: t == S[207])
+        # -exit from another process while the login form is on its way.
+        subprocess.run([q.env["ORVIX_WINE"], ORVIX, "-exit", "0"], env=q.env, timeout=60)
+        status = q.finish()
+        expect(status == 0 and len(q.messages(6042)) == 1, (status, q.out))
+        expect(q.elapsed >= 3, "waited for the running request")
+
+
+def test_closing_during_a_slow_transfer_page_waits_and_ends():
+    prepare_settings()
+    with Query(portal(**{P_TRANSFER: {"delay": 5}})) as q:
+        q.window()
+        q.wait_entry()
+        q.login()
+        q.wait_status(lambda t: t == S[209])
+        closed = time.monotonic()
+        q.ui.command(CLOSE)
+        status = q.finish(60)
+        expect(status == 0, status)
+        expect(time.monotonic() - closed >= 2, "the close waited for the request")
+        expect(q.copydata() == [] and len(q.messages(6042)) == 1, q.out)
+
+
+def test_parent_gone_mid_query_breaks_nothing():
+    prepare_settings()
+    launcher = [HELPER, "vanish", "4000", windows_path(ORVIX), "-query", "{parent}"]
+    with Query(portal(), launcher=launcher) as q:
+        q.window()
+        q.wait_entry()
+        time.sleep(4)  # the parent is gone now
+        q.login()
+        q.wait_status(lambda t: t.startswith(S[106]))
+        q.ui.click(CLOSE)
+        expect(q.finish() == 0, "exit")
+
+
+def test_untrusted_portal_certificate_sends_nothing():
+    prepare_settings()
+    with Query(portal(untrusted=True)) as q:
+        q.window()
+        q.wait_status(lambda t: t == S[216])
+        posted = [r for r in q.net.requests() if r["method"] == "POST"]
+        expect(posted == [] and P_FORM not in q.portal_paths(), q.portal_paths())
+        q.ui.click(CLOSE)
+        expect(q.finish() == 0, "exit")
+
+
+def test_cacheable_security_code_is_fetched_again():
+    prepare_settings()
+    cached = {"headers": [["Content-Type", "image/jpeg"], ["Cache-Control", "public, max-age=3600"]],
+              "body_file": page("jcaptcha.jpg")}
+    with Query(portal(**{P_IMAGE: cached})) as q:
+        q.window()
+        q.wait_entry()
+        q.ui.link(LINK, 0)  # "yineleyin": a new login, a new picture
+        q.wait_status(lambda t: q.portal_paths().count(P_IMAGE) == 2 and q.state(EDIT)["visible"])
+        q.ui.command(2)
+        expect(q.finish() == 0, "exit")
+
+
+def test_no_credentials_no_dialog():
+    for settings in ({"account": False}, {"user": "", "password": ""}, {"user": "ahmet", "password": ""}):
+        prepare_settings(**settings)
+        with Query(portal()) as q:
+            status = q.finish(60)
+            expect(status == 0 and q.out == [], (settings, status, q.out))
+            expect(q.portal_paths() == [], (settings, q.portal_paths()))
+            expect(q.ui.wait_window(TITLE, 500, check=False).get("error") == "timeout", "no dialog")
+
+
+if __name__ == "__main__":
+    main_for([
+        test_full_query_reads_the_code_logs_in_and_reports,
+        test_security_code_renderings,
+        test_refused_login_stops_before_the_agreement,
+        test_failed_image_request_and_busy_steps,
+        test_transfer_page_failures_reply_minus_one,
+        test_stored_totals_decide_the_headline_and_changes,
+        test_parent_and_exit_control_a_running_query,
+        test_closing_during_a_slow_transfer_page_waits_and_ends,
+        test_parent_gone_mid_query_breaks_nothing,
+        test_untrusted_portal_certificate_sends_nothing,
+        test_cacheable_security_code_is_fetched_again,
+        test_no_credentials_no_dialog,
+    ])
