@@ -4,12 +4,16 @@
 # Plumo does, under the Wine bench, with tools/fake-parent as the parent
 # window printing what the program sends back.
 #
-# The internet is played by tools/fake-network with the scenario
-# tools/fake-network/scenarios/demo.json: an IP-echo service, the maker's
-# version file and an HTTPS page whose certificate comes from the bench's
-# test CA. Until the quota query lands the demo shows the small jobs and the
-# dispatcher: a switch that needs a window and gets none does nothing, and
-# "-exit 0" finds no running query.
+# The internet is played by tools/fake-network: the bundled quota portal
+# (tools/fake-network/scenarios/portal.json, over HTTPS with certificates
+# from the bench's test CA, each answer a second late so the dialog's steps
+# can be watched) and the services of the small jobs (scenarios/demo.json).
+#
+# First the quota query (scripts/demo_query.py): on a desktop (an X display
+# and a terminal, and ORVIX_DEMO_HEADLESS unset) the dialog opens on your
+# screen and you type the code you read or hear; otherwise it runs on the
+# bench's Xvfb display, types the code itself and saves a screenshot of each
+# mode under out/demo/. Then the small jobs and the dispatcher's refusals.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -28,7 +32,11 @@ python3 scripts/check_pe.py "$root/out/win32/app/orvix.exe" --machine i386 --gui
 
 echo "== build: win64 (runs under Wine)"
 configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake"
-cmake --build "$root/out/win64" -j "$(nproc)" --target orvix fake-parent
+cmake --build "$root/out/win64" -j "$(nproc)" --target orvix fake-parent ui-driver
+
+echo "== build: native (orvix-inspect makes the stored credentials)"
+configure native
+cmake --build "$root/out/native" -j "$(nproc)" --target orvix-inspect
 
 export ORVIX_WINE_DIR=$root/out/win64/wine
 bash scripts/wine-bench.sh start "$ORVIX_WINE_DIR"
@@ -38,12 +46,37 @@ trap 'bash "$root/scripts/wine-bench.sh" stop "$ORVIX_WINE_DIR" >/dev/null' EXIT
 # through the proxy variables.
 ca_dir=$(. "$ORVIX_WINE_DIR/env.sh" && echo "$ORVIX_CA_DIR")
 net_dir=$(mktemp -d)
-python3 tools/fake-network/fake_network.py --scenario tools/fake-network/scenarios/demo.json \
+python3 - "$net_dir/scenario.json" <<'PY'
+import json, os, sys
+scenarios = os.path.join("tools", "fake-network", "scenarios")
+routes = []
+for name in ("portal.json", "demo.json"):
+    with open(os.path.join(scenarios, name), encoding="utf-8") as f:
+        for route in json.load(f)["routes"]:
+            answer = route.get("response", {})
+            if "body_file" in answer:
+                answer["body_file"] = os.path.abspath(os.path.join(scenarios, answer["body_file"]))
+            if route["host"].startswith("adslkota."):
+                answer["delay"] = 1.0
+            routes.append(route)
+json.dump({"routes": routes}, open(sys.argv[1], "w", encoding="utf-8"), ensure_ascii=False)
+PY
+python3 tools/fake-network/fake_network.py --scenario "$net_dir/scenario.json" \
   --port-file "$net_dir/port" --log "$net_dir/requests.jsonl" --ca-dir "$ca_dir" &
 net_pid=$!
 trap 'kill $net_pid 2>/dev/null; rm -rf "$net_dir"; bash "$root/scripts/wine-bench.sh" stop "$ORVIX_WINE_DIR" >/dev/null' EXIT
 for _ in $(seq 100); do [ -s "$net_dir/port" ] && break; sleep 0.1; done
 export http_proxy=http://127.0.0.1:$(cat "$net_dir/port") https_proxy=http://127.0.0.1:$(cat "$net_dir/port")
+
+echo "== orvix.exe -query {parent}: the quota query"
+desktop=()
+if [ -n "${DISPLAY:-}" ] && [ -t 1 ] && [ -z "${ORVIX_DEMO_HEADLESS:-}" ] && [ -z "${CI:-}" ]; then
+  desktop=(--desktop)
+fi
+python3 scripts/demo_query.py --build "$root/out/win64" --inspect "$root/out/native/tools/orvix-inspect/orvix-inspect" \
+  --proxy "$http_proxy" --log "$net_dir/requests.jsonl" --out "$root/out/demo" \
+  --code "$(cat tools/fake-network/scenarios/portal/jcaptcha.txt)" "${desktop[@]}"
+: >"$net_dir/requests.jsonl"
 
 orvix="Z:${root//\//\\}\\out\\win64\\app\\orvix.exe"
 run() {
