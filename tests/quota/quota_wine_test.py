@@ -538,6 +538,19 @@ def test_parent_gone_mid_query_breaks_nothing():
         expect(q.finish() == 0, "exit")
 
 
+def test_broadcast_handle_as_parent_gets_nothing():
+    """A parent argument of HWND_BROADCAST (65535) names no window: no
+    6041, no record, no 6042 reaches any top-level window."""
+    prepare_settings()
+    with Query(portal(), parent_args=("-query", "65535")) as q:
+        q.window()
+        q.wait_entry()
+        q.login()
+        q.wait_status(lambda t: t.startswith(S[106]))
+        q.ui.click(CLOSE)
+        expect(q.finish() == 0 and q.out == [], q.out)
+
+
 def test_untrusted_portal_certificate_sends_nothing():
     prepare_settings()
     with Query(portal(untrusted=True)) as q:
@@ -583,6 +596,7 @@ if __name__ == "__main__":
         test_parent_and_exit_control_a_running_query,
         test_closing_during_a_slow_transfer_page_waits_and_ends,
         test_parent_gone_mid_query_breaks_nothing,
+        test_broadcast_handle_as_parent_gets_nothing,
         test_untrusted_portal_certificate_sends_nothing,
         test_cacheable_security_code_is_fetched_again,
         test_no_credentials_no_dialog,
