@@ -365,9 +365,14 @@ def test_security_code_renderings():
         bw_px = [bw.pixel(x, y) for y in range(0, 80, 3) for x in range(0, 242, 3)]
         expect(all(p[:3] in ((0, 0, 0), (255, 255, 255)) for p in bw_px), "black-white: only black and white")
         expect(any(p[:3] == (0, 0, 0) for p in bw_px) and any(p[:3] == (255, 255, 255) for p in bw_px), "both")
-        # Grey tones follow the weights 77/151/28 on the bytes in memory order.
+        # Black where the grey tone is dark, white where it is light.
+        split = [(g[0], b[0]) for g, b in zip(grey_px, bw_px) if abs(g[0] - 127.5) > 3]
+        wrong = sum(1 for g, b in split if b != (255 if g >= 128 else 0))
+        expect(wrong <= len(split) // 100, "black-white split off the grey tones at %d of %d" % (wrong, len(split)))
+        # Grey tones follow the weights 77/151/28 on the bytes in memory order
+        # (blue, green, red); the captures give (red, green, blue).
         col_px = [colour.pixel(x, y) for y in range(0, 80, 3) for x in range(0, 242, 3)]
-        off = [abs(((77 * c[0] + 151 * c[1] + 28 * c[2]) >> 8) - g[0]) for c, g in zip(col_px, grey_px)]
+        off = [abs(((77 * c[2] + 151 * c[1] + 28 * c[0]) >> 8) - g[0]) for c, g in zip(col_px, grey_px)]
         expect(sorted(off)[len(off) // 2] <= 2, "grey = weighted colour: median error %d" % sorted(off)[len(off) // 2])
         expect(q.portal_paths() == [P_LOGIN, P_IMAGE], q.portal_paths())
         q.ui.click(LOGIN)  # an empty box: nothing is sent
@@ -416,6 +421,11 @@ def test_failed_image_request_and_busy_steps():
         expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and not q.state(REFRESH)["enabled"],
                q.state(RESTART))
         q.shot("failed")
+        # No picture was saved: the sound and picture links do nothing.
+        for index in (1, 2, 3, 4):  # hidden now, so the driver may not reach them
+            q.ui.link(LINK, index, check=False)
+        time.sleep(1)
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE] and q.text(STATUS) == S[216], q.portal_paths())
         q.ui.click(RESTART)
         q.wait_entry()
         # The sound request fails: from code entry back to the status.
