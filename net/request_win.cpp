@@ -1,5 +1,6 @@
 #include "net/request_win.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace orvix {
@@ -22,6 +23,22 @@ std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   if (!::HttpQueryInfoA(request, infoLevel, buffer, &length, &index)) return {};
   const std::string_view text(buffer, length < sizeof buffer ? length : sizeof buffer);
   return std::string(text.substr(0, text.find('\0')));
+}
+
+// Whether the body ended before the length its header announced. A
+// connection that breaks mid-body ends WinInet's reads as if the body were
+// complete; such an answer (half a security-code picture, half a transfer
+// page) is a failed exchange, not a short answer.
+bool CutShort(HINTERNET request, const std::string& method, std::size_t received) {
+  if (method == "HEAD") return false;
+  const std::string announced = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
+  if (announced.empty() || announced.size() > 18) return false;
+  std::uint64_t length = 0;
+  for (const char c : announced) {
+    if (c < '0' || c > '9') return false;
+    length = length * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return received < length;
 }
 
 }  // namespace
@@ -117,6 +134,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
       return -1;
     }
   } while (read != 0);
+  if (CutShort(request.get(), fields_[kMethod], response_->Content.size())) return -1;
   return 0;
 }
 
