@@ -76,10 +76,12 @@ def make_settings(env, inspect):
         subprocess.run([inspect, "ini-write", account, "update", key, value], check=True, capture_output=True)
     tone(os.path.join(folder, "receive.wav"), [660, 880])
     tone(os.path.join(folder, "error.wav"), [440, 220])
+    # The INI store reads a backslash as the start of an escape: paths are
+    # written with doubled ones.
     write_ini(os.path.join(folder, "config.ini"), {"alerts": {
         "query_sound": "1",
-        "ok_file": windows_path(os.path.join(folder, "receive.wav")),
-        "fail_file": windows_path(os.path.join(folder, "error.wav"))}})
+        "ok_file": windows_path(os.path.join(folder, "receive.wav")).replace("\\", "\\\\"),
+        "fail_file": windows_path(os.path.join(folder, "error.wav")).replace("\\", "\\\\")}})
     return folder
 
 
@@ -99,6 +101,8 @@ def main():
     extra = dict(net)
     if args.desktop:
         extra["DISPLAY"] = os.environ["DISPLAY"]
+        # The person's own sound device, not the bench's recording one.
+        extra["ALSA_CONFIG_PATH"] = os.environ.get("ALSA_CONFIG_PATH", "")
     env = bench_env(extra)
     folder = make_settings(env, args.inspect)
     print("   settings folder: %s (account.ini, config.ini, receive.wav, error.wav)" % folder)

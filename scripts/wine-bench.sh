@@ -15,6 +15,11 @@
 #   - DIR/run/ca/: a fresh test CA for this run (ca.pem, ca.key, ca.der),
 #     trusted inside this prefix only through the current user's Root store
 #     in the registry. The key never leaves that folder;
+#   - sound without a sound card: Wine's ALSA driver (chosen in the prefix's
+#     registry) plays to an ALSA default device that writes every stream it
+#     gets to DIR/run/audio/played.wav and discards it (ALSA's file plugin
+#     over its null device; DIR/run/asound.conf, named by ALSA_CONFIG_PATH);
+#     each new stream overwrites the file;
 #   - DIR/env.sh with everything a Wine run needs (sourced by wine-run.sh and
 #     tests/winebench.py).
 # stop kills only the processes start recorded, by id, and asks this prefix's
@@ -165,6 +170,27 @@ make_ca() {
   echo "$thumb" >"$dir/trusted-ca.txt"
 }
 
+# Sound for a machine without a sound card. The file plugin records what
+# Wine plays, as it was handed over (format and rate included), so a test can
+# compare it with the wave file the program played. The null device below it
+# takes everything at once, so only Wine's own period timer paces the
+# playback: a sound ends about four times sooner than on a speaker.
+setup_audio() {
+  mkdir -p "$run/audio"
+  rm -f "$run/audio/played.wav"
+  cat >"$run/asound.conf" <<EOF
+pcm.!default {
+  type file
+  slave.pcm "null"
+  file "$run/audio/played.wav"
+  format "wav"
+}
+EOF
+  local key='HKEY_CURRENT_USER\Software\Wine\Drivers'
+  printf 'REGEDIT4\n\n[%s]\n"Audio"="alsa"\n\n' "$key" >"$run/audio.reg"
+  DISPLAY=$display "$WINE" regedit /S "$(winepath_of "$run/audio.reg")" >>"$run/regedit.log" 2>&1 9>&-
+}
+
 # Wine maps the host root to drive Z:.
 winepath_of() {
   printf 'Z:%s' "${1//\//\\}"
@@ -183,6 +209,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
 export ORVIX_WINE='$WINE'
 export ORVIX_CA_DIR='$run/ca'
+export ALSA_CONFIG_PATH='/usr/share/alsa/alsa.conf:$run/asound.conf'
+export ORVIX_AUDIO_OUT='$run/audio/played.wav'
 EOF
   mv "$tmp" "$dir/env.sh"
 }
@@ -199,6 +227,7 @@ case $action in
     start_wineserver
     init_prefix
     make_ca
+    setup_audio
     write_env
     echo "wine-bench: ready (DISPLAY=$display, prefix $prefix)"
     ;;

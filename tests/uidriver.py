@@ -85,6 +85,9 @@ class UiDriver:
     def key(self, control_id, vk, check=True):
         return self.call("key", control_id, vk, check=check)
 
+    def enable(self, control_id, on=True, check=True):
+        return self.call("enable", control_id, 1 if on else 0, check=check)
+
     def link(self, control_id, index, check=True):
         return self.call("link", control_id, index, check=check)
 

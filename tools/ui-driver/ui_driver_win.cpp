@@ -47,6 +47,8 @@ const char kHelp[] =
     "                                 -> {index, link_id, method:\"focus-enter\", point:[x,y], probes}:\n"
     "                                    a press at a point LM_HITTEST puts in the link, then Enter, so\n"
     "                                    the control sends its parent NM_RETURN for that link\n"
+    "  enable ID 0|1                  EnableWindow on the control, so that a control the program\n"
+    "                                 disabled can be pressed anyway -> {was_disabled}\n"
     "  send MSG WPARAM LPARAM         SendMessage to the dialog -> {result}\n"
     "  send-class CLASS NAME MSG WPARAM LPARAM\n"
     "                                 to the top-level window FindWindow(CLASS, NAME) finds\n"
@@ -311,6 +313,15 @@ JsonLine Command(std::string_view rest) {
   return JsonLine().Bool("posted", true);
 }
 
+JsonLine Enable(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  long long on = 0;
+  if (!Numbers(rest, {&on}) || (on != 0 && on != 1)) return Error("usage: enable ID 0|1");
+  return JsonLine().Bool("was_disabled", ::EnableWindow(control, on ? TRUE : FALSE) != FALSE);
+}
+
 JsonLine Key(std::string_view rest) {
   JsonLine error;
   HWND control = Control(rest, error);
@@ -478,6 +489,7 @@ int main(int argc, char** argv) {
     else if (command == "click") Reply(Click(rest));
     else if (command == "command") Reply(Command(rest));
     else if (command == "key") Reply(Key(rest));
+    else if (command == "enable") Reply(Enable(rest));
     else if (command == "link") Reply(Link(rest));
     else if (command == "send") Reply(Send(rest));
     else if (command == "send-class") Reply(SendClass(rest));
