@@ -30,7 +30,9 @@ void SetPicture(HWND dialog, win::UniqueBitmap bitmap) {
   const auto current = reinterpret_cast<HBITMAP>(::SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
   // The previous image is either the control's own copy (ours to free now,
   // or it leaks) or the bitmap we left with it last time.
-  if (previous && previous != g_sharedWithControl.get()) ::DeleteObject(previous);
+  if (previous && previous != g_sharedWithControl.get()) {
+    const win::UniqueBitmap controlsCopy(previous);
+  }
   g_sharedWithControl.reset();
   if (current == bitmap.get()) {
     g_sharedWithControl = std::move(bitmap);

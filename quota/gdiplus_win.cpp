@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "text/win_handles.h"
+
 namespace orvix {
 
 namespace flat = Gdiplus::DllExports;
@@ -91,7 +93,8 @@ GpStatus TGPBitmap::GetHBITMAP(Gdiplus::ARGB background, HBITMAP* bitmap) {
   if (!Bitmap()) return Record(Gdiplus::InvalidParameter);
   const GpStatus status = Record(flat::GdipCreateHBITMAPFromBitmap(Bitmap(), bitmap, background));
   if (status != Gdiplus::Ok) {
-    if (*bitmap) ::DeleteObject(*bitmap);
+    // Whatever a failed call left in the slot is not the caller's to free.
+    const win::UniqueBitmap partial(*bitmap);
     *bitmap = nullptr;
   }
   return status;
