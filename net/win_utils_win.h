@@ -24,6 +24,10 @@ std::u16string LoadResText(UINT id);
 // backslash; empty when it cannot be read.
 std::string TempFolder();
 
+// Whether an 8-bit (system code page) path names an existing file, not a
+// folder; false for an empty path.
+bool AnsiFileExists(const std::string& path);
+
 // A shell folder (CSIDL_* id) at its default path; empty when the call
 // fails.
 std::u16string SpecialFolder(int csidl);

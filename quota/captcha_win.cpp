@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "net/win_utils_win.h"
 #include "resources/resource_ids.h"
 #include "text/platform.h"
 #include "text/win_handles.h"
@@ -9,12 +10,6 @@
 namespace orvix {
 
 namespace {
-
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 // The bitmap the picture control shows when it uses ours instead of taking
 // a copy (it copies 32-bit bitmaps with alpha, but need not): it must live
@@ -120,7 +115,7 @@ std::unique_ptr<TGPBitmap> ToBlackWhite(TGPBitmap& bitmap) {
 }
 
 void ShowCaptcha(HWND dialog, const std::string& imagePath, bool grey, bool blackWhite) {
-  if (!FileExists(imagePath)) return;
+  if (!AnsiFileExists(imagePath)) return;
   try {
     const std::u16string widePath = platform::AnsiToWide(imagePath);
     const auto loaded = std::make_unique<TGPBitmap>(std::wstring(widePath.begin(), widePath.end()));

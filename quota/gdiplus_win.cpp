@@ -18,6 +18,17 @@ void TGdiplusBase::operator delete(void* p) noexcept {
   if (p) flat::GdipFree(p);
 }
 
+GpStatus TGdiplusBase::Record(GpStatus status) {
+  if (status != Gdiplus::Ok) lastStatus_ = status;
+  return status;
+}
+
+GpStatus TGdiplusBase::GetLastStatus() {
+  const GpStatus status = lastStatus_;
+  lastStatus_ = Gdiplus::Ok;
+  return status;
+}
+
 // --- TGPImage ---------------------------------------------------------------
 
 TGPImage::~TGPImage() {
@@ -30,17 +41,6 @@ void TGPImage::Adopt(Gdiplus::GpImage* image, GpStatus status) {
   // A failed creation may still have written something to the out slot.
   if (status != Gdiplus::Ok && image) flat::GdipDisposeImage(image);
   Record(status == Gdiplus::Ok && !image ? Gdiplus::GenericError : status);
-}
-
-GpStatus TGPImage::Record(GpStatus status) {
-  if (status != Gdiplus::Ok) lastStatus_ = status;
-  return status;
-}
-
-GpStatus TGPImage::GetLastStatus() {
-  const GpStatus status = lastStatus_;
-  lastStatus_ = Gdiplus::Ok;
-  return status;
 }
 
 UINT TGPImage::GetWidth() {
@@ -113,17 +113,6 @@ TGPGraphics::TGPGraphics(TGPImage* image) {
 
 TGPGraphics::~TGPGraphics() {
   if (graphics_) flat::GdipDeleteGraphics(graphics_);
-}
-
-GpStatus TGPGraphics::Record(GpStatus status) {
-  if (status != Gdiplus::Ok) lastStatus_ = status;
-  return status;
-}
-
-GpStatus TGPGraphics::GetLastStatus() {
-  const GpStatus status = lastStatus_;
-  lastStatus_ = Gdiplus::Ok;
-  return status;
 }
 
 GpStatus TGPGraphics::DrawImage(TGPImage* image, INT x, INT y, INT width, INT height) {

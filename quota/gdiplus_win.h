@@ -32,9 +32,17 @@ class TGdiplusBase {
   static void* operator new[](std::size_t) = delete;
   static void operator delete[](void*) = delete;
 
+  // The status of the last failing call (Ok when none), cleared by reading.
+  GpStatus GetLastStatus();
+
  protected:
   TGdiplusBase() = default;
   ~TGdiplusBase() = default;
+  // Keeps a failing status; returns the status.
+  GpStatus Record(GpStatus status);
+
+ private:
+  GpStatus lastStatus_ = Gdiplus::Ok;
 };
 
 class TGPImage : public TGdiplusBase {
@@ -47,9 +55,6 @@ class TGPImage : public TGdiplusBase {
   UINT GetWidth();
   UINT GetHeight();
 
-  // The status of the last failing call (Ok when none), cleared by reading.
-  GpStatus GetLastStatus();
-
   Gdiplus::GpImage* Native() const { return image_; }
 
  protected:
@@ -57,11 +62,9 @@ class TGPImage : public TGdiplusBase {
   // Takes over a handle the library created (or null with the status of the
   // failed creation).
   void Adopt(Gdiplus::GpImage* image, GpStatus status);
-  GpStatus Record(GpStatus status);
 
  private:
   Gdiplus::GpImage* image_ = nullptr;
-  GpStatus lastStatus_ = Gdiplus::Ok;
 };
 
 class TGPBitmap : public TGPImage {
@@ -95,13 +98,9 @@ class TGPGraphics : public TGdiplusBase {
 
   // Draws the whole image scaled into the rectangle.
   GpStatus DrawImage(TGPImage* image, INT x, INT y, INT width, INT height);
-  GpStatus GetLastStatus();
 
  private:
-  GpStatus Record(GpStatus status);
-
   Gdiplus::GpGraphics* graphics_ = nullptr;
-  GpStatus lastStatus_ = Gdiplus::Ok;
 };
 
 }  // namespace orvix

@@ -64,12 +64,6 @@ void SetStatus(const DialogState& s, const std::u16string& text) { SetItemText(s
 
 void SetStatusText(const DialogState& s, int id) { SetStatus(s, LoadResText(static_cast<UINT>(id))); }
 
-bool FileExists(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // Writes the bytes to a new file; false when any of it failed (a partial
 // file is removed).
 bool SaveFile(const std::string& path, const std::string& bytes) {
@@ -88,7 +82,7 @@ bool SaveFile(const std::string& path, const std::string& bytes) {
 }
 
 void Forget(std::string& path) {
-  if (FileExists(path)) ::DeleteFileA(path.c_str());
+  if (AnsiFileExists(path)) ::DeleteFileA(path.c_str());
   path.clear();
 }
 
@@ -291,7 +285,7 @@ void OnLink(DialogState& s, int index) {
     case 1:  // "buraya tıklatın": hear the code
       if (s.imagePath.empty()) return;
       Focus(s, IDC_CODE_EDIT);
-      if (FileExists(s.soundPath)) {
+      if (AnsiFileExists(s.soundPath)) {
         s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
       } else {
         RequestSound(s);
@@ -300,7 +294,7 @@ void OnLink(DialogState& s, int index) {
     case 2:  // colour, grey tones, black and white
     case 3:
     case 4:
-      if (!FileExists(s.imagePath)) return;
+      if (!AnsiFileExists(s.imagePath)) return;
       ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
       FitPictureToBitmap(Item(s, IDC_CAPTCHA_IMAGE));
       Focus(s, IDC_CODE_EDIT);

@@ -1,6 +1,7 @@
 #include "quota/quota_job_win.h"
 
 #include "net/inet_thread_win.h"
+#include "net/win_utils_win.h"
 #include "store/ini_file.h"
 #include "text/platform.h"
 
@@ -8,16 +9,11 @@ namespace orvix {
 
 namespace {
 
-bool FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // An alert sound named in config.ini, or the fallback (looked up in the
 // current folder) when the named file does not exist.
 std::string AlertFile(const TWMemIniFile& config, const char16_t* key, const char* fallback) {
   const std::string named = platform::WideToAnsi(config.ReadString(u"alerts", key, platform::AnsiToWide(fallback)));
-  return !named.empty() && FileExists(named) ? named : std::string(fallback);
+  return !named.empty() && AnsiFileExists(named) ? named : std::string(fallback);
 }
 
 }  // namespace

@@ -9,12 +9,6 @@ namespace orvix {
 
 namespace {
 
-bool IsFile(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 MCIERROR CloseDevice(MCIDEVICEID device, DWORD flags) {
   return ::mciSendCommandA(device, MCI_CLOSE, flags, 0);
 }
@@ -24,7 +18,7 @@ MCIERROR CloseDevice(MCIDEVICEID device, DWORD flags) {
 void MciCloseFn::operator()(MCIDEVICEID device) const noexcept { CloseDevice(device, MCI_WAIT); }
 
 void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path) {
-  if (!IsFile(path)) {
+  if (!AnsiFileExists(path)) {
     ::MessageBeep(MB_OK);
     return;
   }
