@@ -12,6 +12,7 @@
 #include "html/dom_entity_reference.h"
 #include "html/dom_namespace_list.h"
 #include "html/dom_node.h"
+#include "html/dom_node_arena.h"
 #include "html/dom_processing_instruction.h"
 
 namespace orvix {
@@ -65,6 +66,11 @@ class TDocument : public TNode {
   void Register(TSearchNodeList* list);
   void Unregister(TSearchNodeList* list);
   void OrphanListsRootedAt(const TNode* root);
+  // A new node of this document, placed in its arena.
+  template <class T, class... Args>
+  std::unique_ptr<T> Make(Args&&... args);
+
+  std::unique_ptr<TNodeArena> arena_ = std::make_unique<TNodeArena>();
 
   std::unique_ptr<TDocumentType> doctype_;
   TNamespaceURIList namespaces_;

@@ -60,6 +60,16 @@ std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr)
   return displaced;
 }
 
+void TElement::AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs) {
+  auto& items = attributes()->items_;
+  items.reserve(items.size() + attrs.size());
+  for (auto& attr : attrs) {
+    if (!attr) continue;
+    attr->parent_ = this;
+    items.push_back(attr.release());
+  }
+}
+
 TAttr* TElement::getAttributeNode(const std::u16string& name) const {
   return attributes_ ? attributes_->getNamedItem(name) : nullptr;
 }

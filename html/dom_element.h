@@ -1,6 +1,9 @@
 // An element with its attribute map.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "html/dom_node.h"
 
 namespace orvix {
@@ -33,6 +36,11 @@ class TElement : public TNode {
   // The number of nodeName in the tag table (0 for an unknown name), fixed at
   // creation so the tree builder and the formatter need no lookups.
   int tagNumber() const { return tagNumber_; }
+
+  // For the tree builder: appends the attributes of one start tag in order,
+  // skipping empty slots. Their names are distinct and none of them is in
+  // the map yet, so no namesake search is needed.
+  void AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs);
 
  protected:
   std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const override;

@@ -40,8 +40,19 @@ enum NodeType : int {
   NOTATION_NODE = 12,
 };
 
+class TNodeArena;
+
 class TNode {
  public:
+  // Storage: a document's factories place their nodes in the document's
+  // arena; any other node (a document, a free-standing document type) comes
+  // from the heap. Each block starts with a word naming its arena, so
+  // deleting a node through any owner finds its way back.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, TNodeArena& arena);
+  static void operator delete(void* p, std::size_t size) noexcept;
+  static void operator delete(void* p, TNodeArena& arena) noexcept;
+
   virtual ~TNode();
   TNode(const TNode&) = delete;
   TNode& operator=(const TNode&) = delete;
