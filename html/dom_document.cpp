@@ -67,8 +67,12 @@ TElement* TDocument::documentElement() const {
   return nullptr;
 }
 
-std::unique_ptr<TElement> TDocument::createElement(const std::u16string& tagName) {
-  return Make<TElement>(this, tagName);
+std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName) {
+  return Make<TElement>(this, std::move(tagName));
+}
+
+std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName, int tagNumber) {
+  return Make<TElement>(this, std::move(tagName), tagNumber);
 }
 
 std::unique_ptr<TElement> TDocument::createElementNS(const std::u16string& namespaceURI,
@@ -77,16 +81,16 @@ std::unique_ptr<TElement> TDocument::createElementNS(const std::u16string& names
   return Make<TElement>(this, index, qualifiedName);
 }
 
-std::unique_ptr<TTextNode> TDocument::createTextNode(const std::u16string& data) {
-  return Make<TTextNode>(this, data);
+std::unique_ptr<TTextNode> TDocument::createTextNode(std::u16string data) {
+  return Make<TTextNode>(this, std::move(data));
 }
 
-std::unique_ptr<TComment> TDocument::createComment(const std::u16string& data) {
-  return Make<TComment>(this, data);
+std::unique_ptr<TComment> TDocument::createComment(std::u16string data) {
+  return Make<TComment>(this, std::move(data));
 }
 
-std::unique_ptr<TCDATASection> TDocument::createCDATASection(const std::u16string& data) {
-  return Make<TCDATASection>(this, data);
+std::unique_ptr<TCDATASection> TDocument::createCDATASection(std::u16string data) {
+  return Make<TCDATASection>(this, std::move(data));
 }
 
 std::unique_ptr<TProcessingInstruction> TDocument::createProcessingInstruction(
@@ -94,12 +98,12 @@ std::unique_ptr<TProcessingInstruction> TDocument::createProcessingInstruction(
   return Make<TProcessingInstruction>(this, target, data);
 }
 
-std::unique_ptr<TAttr> TDocument::createAttribute(const std::u16string& name) {
-  return Make<TAttr>(this, name);
+std::unique_ptr<TAttr> TDocument::createAttribute(std::u16string name) {
+  return Make<TAttr>(this, std::move(name));
 }
 
-std::unique_ptr<TEntityReference> TDocument::createEntityReference(const std::u16string& name) {
-  return Make<TEntityReference>(this, name);
+std::unique_ptr<TEntityReference> TDocument::createEntityReference(std::u16string name) {
+  return Make<TEntityReference>(this, std::move(name));
 }
 
 void TDocument::setDoctype(std::unique_ptr<TDocumentType>&& doctype) {

@@ -6,10 +6,16 @@
 
 namespace orvix {
 
-TElement::TElement(TDocument* owner, const std::u16string& name) : TNode(owner) {
-  localName_ = name;
+TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
+  localName_ = std::move(name);
   isElement_ = true;
   tagNumber_ = HtmlTagNumber(localName_);
+}
+
+TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
+  localName_ = std::move(name);
+  isElement_ = true;
+  tagNumber_ = tagNumber;
 }
 
 TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName)

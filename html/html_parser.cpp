@@ -71,7 +71,9 @@ void THtmlParser::Reset() {
 
 std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
   Reset();
-  reader_->SetSource(text);
+  // The text outlives the parse, so the reader works on it in place and
+  // token values stay slices of it until a node takes its own copy.
+  reader_->SetSourceView(text);
   reader_->ResetState();
   document_ = DomImplementation::createEmptyDocument(nullptr);
   try {
@@ -85,6 +87,7 @@ std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
   // attributes read so far.
   FlushAttributes();
   Reset();
+  reader_->ReleaseSource();
   return std::move(document_);
 }
 
@@ -157,8 +160,8 @@ void THtmlParser::ElementStart(THtmlReader& r) {
   startTag_ = &FindHtmlTag(name);
   const int number = startTag_->number;
   if (IsRestructuringTag(number)) MoveToParentOfRestructuring(number);
-  TElement* element = Current().appendChild(document_->createElement(name));
-  Push(element, number, name);
+  TElement* element = Current().appendChild(document_->createElement(name, number));
+  Push(element, number, element->localName());
 }
 
 void THtmlParser::ElementEnd(THtmlReader& r) {
@@ -234,16 +237,20 @@ void THtmlParser::FlushAttributes() {
 
 void THtmlParser::AttributeEnd(THtmlReader&) { attribute_ = nullptr; }
 
-void THtmlParser::TextNode(THtmlReader& r) { Current().appendChild(document_->createTextNode(r.nodeValue())); }
+void THtmlParser::TextNode(THtmlReader& r) {
+  Current().appendChild(document_->createTextNode(std::u16string(r.nodeValueView())));
+}
 
 void THtmlParser::EntityReference(THtmlReader& r) {
   Current().appendChild(document_->createEntityReference(r.QualifiedName()));
 }
 
-void THtmlParser::Comment(THtmlReader& r) { Current().appendChild(document_->createComment(r.nodeValue())); }
+void THtmlParser::Comment(THtmlReader& r) {
+  Current().appendChild(document_->createComment(std::u16string(r.nodeValueView())));
+}
 
 void THtmlParser::CDataSection(THtmlReader& r) {
-  Current().appendChild(document_->createCDATASection(r.nodeValue()));
+  Current().appendChild(document_->createCDATASection(std::u16string(r.nodeValueView())));
 }
 
 void THtmlParser::DocType(THtmlReader& r) {
