@@ -15,7 +15,7 @@ std::u16string TAttr::nodeValue() const {
   for (const TNode* child : childNodes_.items_) {
     switch (child->nodeType()) {
       case TEXT_NODE:
-        value += child->nodeValue_;
+        value += static_cast<const TCharacterData*>(child)->nodeValue_;
         break;
       case ENTITY_REFERENCE_NODE:
         value += EntityCode(child->nodeName());

@@ -7,13 +7,17 @@ namespace orvix {
 
 class TCharacterData : public TNode {
  public:
+  std::u16string nodeValue() const override { return nodeValue_; }
   void setNodeValue(const std::u16string& value) override { nodeValue_ = value; }
   const std::u16string& data() const { return nodeValue_; }
   // Number of UTF-16 code units of the value.
   int length() const { return static_cast<int>(nodeValue_.size()); }
 
  protected:
-  TCharacterData(TDocument* owner, std::u16string data) : TNode(owner) { nodeValue_ = std::move(data); }
+  TCharacterData(TDocument* owner, std::u16string data) : TNode(owner), nodeValue_(std::move(data)) {}
+
+  friend class TAttr;
+  std::u16string nodeValue_;
 };
 
 class TComment : public TCharacterData {

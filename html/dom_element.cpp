@@ -25,7 +25,7 @@ TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& q
   if (colon == std::u16string::npos) {
     localName_ = qualifiedName;
   } else {
-    prefix_ = qualifiedName.substr(0, colon);
+    prefix_ = std::make_unique<std::u16string>(qualifiedName.substr(0, colon));
     localName_ = qualifiedName.substr(colon + 1);
   }
   isElement_ = true;

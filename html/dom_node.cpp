@@ -90,6 +90,11 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
   }
 }
 
+const std::u16string& TNode::EmptyName() {
+  static const std::u16string empty;
+  return empty;
+}
+
 TNamedNodeMap* TNode::attributes() const {
   if (!attributes_ && isElement_)
     attributes_ = std::make_unique<TNamedNodeMap>(static_cast<TElement*>(const_cast<TNode*>(this)));
@@ -97,10 +102,10 @@ TNamedNodeMap* TNode::attributes() const {
 }
 
 std::u16string TNode::nodeName() const {
-  if (prefix_.empty()) return localName_;
+  if (!prefix_ || prefix_->empty()) return localName_;
   std::u16string name;
-  name.reserve(prefix_.size() + 1 + localName_.size());
-  name.append(prefix_).append(1, u':').append(localName_);
+  name.reserve(prefix_->size() + 1 + localName_.size());
+  name.append(*prefix_).append(1, u':').append(localName_);
   return name;
 }
 

@@ -59,7 +59,8 @@ class TNode {
 
   // prefix ":" localName, or localName when the prefix is empty.
   virtual std::u16string nodeName() const;
-  virtual std::u16string nodeValue() const { return nodeValue_; }
+  // Empty here; the kinds that hold data override it.
+  virtual std::u16string nodeValue() const { return {}; }
   virtual int nodeType() const = 0;
   // nullptr for a detached node, an attribute and the document.
   virtual TNode* parentNode() const { return parent_; }
@@ -78,7 +79,7 @@ class TNode {
   // The attribute map of an element; nullptr for every other node.
   TNamedNodeMap* attributes() const;
   TDocument* ownerDocument() const { return ownerDocument_; }
-  const std::u16string& prefix() const { return prefix_; }
+  const std::u16string& prefix() const { return prefix_ ? *prefix_ : EmptyName(); }
   const std::u16string& localName() const { return localName_; }
   std::u16string namespaceURI() const;
 
@@ -130,20 +131,26 @@ class TNode {
   void InsertChecked(TNode* newChild, TNode* refChild, bool detached);
   void NoteMutation();
 
+  static const std::u16string& EmptyName();
+
+  // A page has hundreds of thousands of nodes, so the fields are laid out
+  // to keep a node small: the flags share a word with the namespace index,
+  // the prefix (almost always empty) is kept aside, and the value lives only
+  // in the kinds that hold data.
   TDocument* ownerDocument_;
   // The parent; for an attribute its owner element.
   TNode* parent_ = nullptr;
   int namespaceIndex_ = 0;
-  std::u16string prefix_;
+  bool isElement_ = false;
+  // Set while some search list is rooted here, so destruction can tell it.
+  bool searchRoot_ = false;
+  // Null when the name has no prefix.
+  std::unique_ptr<std::u16string> prefix_;
   std::u16string localName_;
-  std::u16string nodeValue_;
   // Made on first use: most elements of a page have no attributes, and one
   // allocation less per element shows when parsing large pages.
   mutable std::unique_ptr<TNamedNodeMap> attributes_;
-  bool isElement_ = false;
   mutable TNodeList childNodes_{this};
-  // Set while some search list is rooted here, so destruction can tell it.
-  bool searchRoot_ = false;
 
  private:
   friend class TDocument;

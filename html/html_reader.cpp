@@ -9,19 +9,26 @@ namespace {
 bool IsBlank(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
 
 // Delimiters are all ASCII, so characters above U+00FF never end a name.
-bool IsDelim(char16_t c, int set) {
-  if (IsBlank(c)) return true;
-  switch (set) {
-    case 0:  // tag and DOCTYPE names
-      return c == u'/' || c == u'>';
-    case 1:  // attribute names
-      return c == u'/' || c == u'=' || c == u'>';
-    case 2:  // unquoted attribute values
-      return c == u'"' || c == u'\'' || c == u'/' || c == u'>';
-    default:  // entity names
-      return c == u'&' || c == u';' || c == u'<';
-  }
+// One bit per delimiter set for each character below 256.
+constexpr std::uint8_t DelimBits(unsigned c) {
+  std::uint8_t bits = 0;
+  if (c == '\t' || c == '\n' || c == '\r' || c == ' ') bits = 0xF;  // blanks end every kind
+  if (c == '/' || c == '>') bits |= 1 | 2 | 4;                       // names, attribute names, values
+  if (c == '=') bits |= 2;
+  if (c == '"' || c == '\'') bits |= 4;
+  if (c == '&' || c == ';' || c == '<') bits |= 8;                  // entity names
+  return bits;
 }
+
+struct DelimTable {
+  std::uint8_t bits[256];
+  constexpr DelimTable() : bits() {
+    for (unsigned c = 0; c < 256; ++c) bits[c] = DelimBits(c);
+  }
+};
+constexpr DelimTable kDelims;
+
+bool IsDelim(char16_t c, int set) { return c < 256 && (kDelims.bits[c] >> set & 1) != 0; }
 
 }  // namespace
 
