@@ -164,6 +164,9 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
     if (oldParent == this && refIndex > oldIndex) --refIndex;
   }
   auto& items = childNodes_.items_;
+  // The smallest heap block holds three pointers anyway; starting there
+  // spares most parents the regrowth from one child to two and three.
+  if (items.capacity() == 0) items.reserve(3);
   if (refIndex < 0) items.push_back(newChild);
   else items.insert(items.begin() + refIndex, newChild);
   newChild->parent_ = this;
