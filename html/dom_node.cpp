@@ -90,6 +90,10 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
   }
 }
 
+TNodeArena* TNode::ArenaOf(TDocument* document) const {
+  return document != nullptr && document != this ? document->arena_.get() : nullptr;
+}
+
 const std::u16string& TNode::EmptyName() {
   static const std::u16string empty;
   return empty;
@@ -164,8 +168,8 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
     if (oldParent == this && refIndex > oldIndex) --refIndex;
   }
   auto& items = childNodes_.items_;
-  // The smallest heap block holds three pointers anyway; starting there
-  // spares most parents the regrowth from one child to two and three.
+  // Room for three from the start spares most parents the regrowth from
+  // one child to two and three.
   if (items.capacity() == 0) items.reserve(3);
   if (refIndex < 0) items.push_back(newChild);
   else items.insert(items.begin() + refIndex, newChild);

@@ -117,7 +117,10 @@ class TNode {
   std::u16string text() const;
 
  protected:
-  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument) {}
+  explicit TNode(TDocument* ownerDocument)
+      : ownerDocument_(ownerDocument), childNodes_(this, ArenaOf(ownerDocument)) {}
+  // The arena of `document`; none while the document itself is being made.
+  TNodeArena* ArenaOf(TDocument* document) const;
 
   // Appends deep copies of this node's children to `target`, made by `doc`
   // (the target document of an import, the own document of a clone).
@@ -150,7 +153,7 @@ class TNode {
   // Made on first use: most elements of a page have no attributes, and one
   // allocation less per element shows when parsing large pages.
   mutable std::unique_ptr<TNamedNodeMap> attributes_;
-  mutable TNodeList childNodes_{this};
+  mutable TNodeList childNodes_;
 
  private:
   friend class TDocument;

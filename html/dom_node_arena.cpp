@@ -3,8 +3,8 @@
 namespace orvix {
 
 void* TNodeArena::Allocate(std::size_t size) {
+  if (!Serves(size)) return nullptr;
   const std::size_t cls = size / kAlign;
-  if (size == 0 || size % kAlign != 0 || cls >= kClasses) return nullptr;
   void* block;
   if (free_[cls] != nullptr) {
     FreeBlock* f = free_[cls];

@@ -19,6 +19,8 @@ namespace orvix {
 
 class TNodeArena {
  public:
+  static constexpr std::size_t kClasses = 64;  // sizes below 64 * kAlign
+
   TNodeArena() = default;
   TNodeArena(const TNodeArena&) = delete;
   TNodeArena& operator=(const TNodeArena&) = delete;
@@ -39,9 +41,10 @@ class TNodeArena {
   // Node storage is handed out in multiples of this (nodes hold pointers
   // and integers, nothing aligned wider).
   static constexpr std::size_t kAlign = 8;
+  // Whether Allocate serves blocks of `size` bytes.
+  static bool Serves(std::size_t size) { return size != 0 && size % kAlign == 0 && size / kAlign < kClasses; }
 
  private:
-  static constexpr std::size_t kClasses = 64;  // sizes up to 64 * kAlign
   struct FreeBlock {
     FreeBlock* next;
   };
