@@ -103,12 +103,13 @@ std::size_t THtmlReader::FindCharFrom(std::size_t from, char16_t ch) {
   return at;
 }
 
-std::u16string THtmlReader::LowerAscii(std::u16string_view s) {
-  std::u16string out(s);
-  for (char16_t& c : out) {
+void THtmlReader::SetLowerName(std::u16string_view name) {
+  // Lower-cased in place: no temporary string per tag or attribute name.
+  SetName(name);
+  for (char16_t& c : prefix_)
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return out;
+  for (char16_t& c : localName_)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
 }
 
 void THtmlReader::SetName(std::u16string_view name) {
@@ -206,7 +207,7 @@ bool THtmlReader::TagStep() {
       // A start tag: its name may not begin at the very last character.
       std::size_t end = ScanUntil(pos_, kNameDelims);
       if (end > pos_) {
-        SetName(LowerAscii(std::u16string_view(text_).substr(pos_, end - pos_)));
+        SetLowerName(text_.substr(pos_, end - pos_));
         pos_ = end;
         nodeType_ = kElement;
         state_ = kInStartTag;
@@ -226,7 +227,7 @@ bool THtmlReader::EndTag() {
   if (nameEnd == pos_) return false;
   const std::size_t gt = FindFrom(nameEnd, u">", gtAbsentFrom_);
   if (gt == std::u16string::npos) return false;
-  SetName(LowerAscii(std::u16string_view(text_).substr(pos_, nameEnd - pos_)));
+  SetLowerName(text_.substr(pos_, nameEnd - pos_));
   pos_ = gt + 1;
   nodeType_ = kEndTag;
   Fire(OnEndElement, *this);
@@ -352,7 +353,7 @@ bool THtmlReader::AttributeNameStep() {
   SkipBlanks();
   const std::size_t end = ScanUntil(pos_, kAttrNameDelims);
   if (end == pos_) return false;
-  SetName(LowerAscii(std::u16string_view(text_).substr(pos_, end - pos_)));
+  SetLowerName(text_.substr(pos_, end - pos_));
   pos_ = end;
   Fire(OnAttributeStart, *this);
   state_ = kAfterAttrName;

@@ -133,7 +133,8 @@ class THtmlReader {
   std::size_t FindFrom(std::size_t from, std::u16string_view s, std::size_t& absentFrom);
   std::size_t FindCharFrom(std::size_t from, char16_t c);
   void SetName(std::u16string_view name);
-  static std::u16string LowerAscii(std::u16string_view s);
+  // SetName with ASCII letters lower-cased.
+  void SetLowerName(std::u16string_view name);
   static void Fire(Handler& h, THtmlReader& r) {
     if (h) h(r);
   }
