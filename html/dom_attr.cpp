@@ -15,7 +15,7 @@ std::u16string TAttr::nodeValue() const {
   for (const TNode* child : childNodes_.items_) {
     switch (child->nodeType()) {
       case TEXT_NODE:
-        value += child->nodeValue_;
+        value += static_cast<const TCharacterData*>(child)->nodeValue_;
         break;
       case ENTITY_REFERENCE_NODE:
         value += EntityCode(child->nodeName());
@@ -29,8 +29,8 @@ std::u16string TAttr::nodeValue() const {
 
 void TAttr::setNodeValue(const std::u16string& value) {
   std::unique_ptr<TTextNode> text = ownerDocument_->createTextNode(value);
-  std::vector<TNode*> old;
-  old.swap(childNodes_.items_);
+  NodeArray old(std::move(childNodes_.items_));
+  childNodes_.items_.clear();
   for (TNode* child : old) {
     child->parent_ = nullptr;
     std::unique_ptr<TNode> doomed(child);

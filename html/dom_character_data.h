@@ -7,18 +7,22 @@ namespace orvix {
 
 class TCharacterData : public TNode {
  public:
+  std::u16string nodeValue() const override { return nodeValue_; }
   void setNodeValue(const std::u16string& value) override { nodeValue_ = value; }
   const std::u16string& data() const { return nodeValue_; }
   // Number of UTF-16 code units of the value.
   int length() const { return static_cast<int>(nodeValue_.size()); }
 
  protected:
-  TCharacterData(TDocument* owner, const std::u16string& data) : TNode(owner) { nodeValue_ = data; }
+  TCharacterData(TDocument* owner, std::u16string data) : TNode(owner), nodeValue_(std::move(data)) {}
+
+  friend class TAttr;
+  std::u16string nodeValue_;
 };
 
 class TComment : public TCharacterData {
  public:
-  TComment(TDocument* owner, const std::u16string& data) : TCharacterData(owner, data) {}
+  TComment(TDocument* owner, std::u16string data) : TCharacterData(owner, std::move(data)) {}
   std::u16string nodeName() const override { return u"#comment"; }
   int nodeType() const override { return COMMENT_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
@@ -29,7 +33,7 @@ class TComment : public TCharacterData {
 
 class TTextNode : public TCharacterData {
  public:
-  TTextNode(TDocument* owner, const std::u16string& data) : TCharacterData(owner, data) {}
+  TTextNode(TDocument* owner, std::u16string data) : TCharacterData(owner, std::move(data)) {}
   std::u16string nodeName() const override { return u"#text"; }
   int nodeType() const override { return TEXT_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
@@ -40,7 +44,7 @@ class TTextNode : public TCharacterData {
 
 class TCDATASection : public TTextNode {
  public:
-  TCDATASection(TDocument* owner, const std::u16string& data) : TTextNode(owner, data) {}
+  TCDATASection(TDocument* owner, std::u16string data) : TTextNode(owner, std::move(data)) {}
   std::u16string nodeName() const override { return u"#cdata-section"; }
   int nodeType() const override { return CDATA_SECTION_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;

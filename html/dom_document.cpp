@@ -8,6 +8,13 @@ namespace orvix {
 
 TDocument::TDocument() : TNode(this) {}
 
+template <class T, class... Args>
+std::unique_ptr<T> TDocument::Make(Args&&... args) {
+  // The one place nodes are placed in the arena; the unique_ptr's delete
+  // finds the arena again through TNode's operator delete.
+  return std::unique_ptr<T>(new (*arena_) T(std::forward<Args>(args)...));
+}
+
 TDocument::~TDocument() {
   // The lists belong to their callers: disconnect them rather than free them.
   for (TSearchNodeList* list : searchLists_) list->Orphan();
@@ -23,6 +30,8 @@ TDocument::~TDocument() {
     node->ReleaseOwned(pending);
     std::unique_ptr<TNode> doomed(node);
   }
+  // Nodes the callers still hold keep the arena until they are freed.
+  TNodeArena::DocumentGone(std::move(arena_));
 }
 
 bool TDocument::allowsChild(const TNode& child) const {
@@ -58,39 +67,43 @@ TElement* TDocument::documentElement() const {
   return nullptr;
 }
 
-std::unique_ptr<TElement> TDocument::createElement(const std::u16string& tagName) {
-  return std::make_unique<TElement>(this, tagName);
+std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName) {
+  return Make<TElement>(this, std::move(tagName));
+}
+
+std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName, int tagNumber) {
+  return Make<TElement>(this, std::move(tagName), tagNumber);
 }
 
 std::unique_ptr<TElement> TDocument::createElementNS(const std::u16string& namespaceURI,
                                                      const std::u16string& qualifiedName) {
   const int index = namespaceURI.empty() ? 0 : namespaces_.add(namespaceURI);
-  return std::make_unique<TElement>(this, index, qualifiedName);
+  return Make<TElement>(this, index, qualifiedName);
 }
 
-std::unique_ptr<TTextNode> TDocument::createTextNode(const std::u16string& data) {
-  return std::make_unique<TTextNode>(this, data);
+std::unique_ptr<TTextNode> TDocument::createTextNode(std::u16string data) {
+  return Make<TTextNode>(this, std::move(data));
 }
 
-std::unique_ptr<TComment> TDocument::createComment(const std::u16string& data) {
-  return std::make_unique<TComment>(this, data);
+std::unique_ptr<TComment> TDocument::createComment(std::u16string data) {
+  return Make<TComment>(this, std::move(data));
 }
 
-std::unique_ptr<TCDATASection> TDocument::createCDATASection(const std::u16string& data) {
-  return std::make_unique<TCDATASection>(this, data);
+std::unique_ptr<TCDATASection> TDocument::createCDATASection(std::u16string data) {
+  return Make<TCDATASection>(this, std::move(data));
 }
 
 std::unique_ptr<TProcessingInstruction> TDocument::createProcessingInstruction(
     const std::u16string& target, const std::u16string& data) {
-  return std::make_unique<TProcessingInstruction>(this, target, data);
+  return Make<TProcessingInstruction>(this, target, data);
 }
 
-std::unique_ptr<TAttr> TDocument::createAttribute(const std::u16string& name) {
-  return std::make_unique<TAttr>(this, name);
+std::unique_ptr<TAttr> TDocument::createAttribute(std::u16string name) {
+  return Make<TAttr>(this, std::move(name));
 }
 
-std::unique_ptr<TEntityReference> TDocument::createEntityReference(const std::u16string& name) {
-  return std::make_unique<TEntityReference>(this, name);
+std::unique_ptr<TEntityReference> TDocument::createEntityReference(std::u16string name) {
+  return Make<TEntityReference>(this, std::move(name));
 }
 
 void TDocument::setDoctype(std::unique_ptr<TDocumentType>&& doctype) {

@@ -12,6 +12,7 @@
 #include "html/dom_entity_reference.h"
 #include "html/dom_namespace_list.h"
 #include "html/dom_node.h"
+#include "html/dom_node_arena.h"
 #include "html/dom_processing_instruction.h"
 
 namespace orvix {
@@ -37,16 +38,18 @@ class TDocument : public TNode {
   // The first child element, or nullptr.
   TElement* documentElement() const;
 
-  std::unique_ptr<TElement> createElement(const std::u16string& tagName);
+  std::unique_ptr<TElement> createElement(std::u16string tagName);
+  // For the tree builder, which has looked the name up in the tag table.
+  std::unique_ptr<TElement> createElement(std::u16string tagName, int tagNumber);
   std::unique_ptr<TElement> createElementNS(const std::u16string& namespaceURI,
                                             const std::u16string& qualifiedName);
-  std::unique_ptr<TTextNode> createTextNode(const std::u16string& data);
-  std::unique_ptr<TComment> createComment(const std::u16string& data);
-  std::unique_ptr<TCDATASection> createCDATASection(const std::u16string& data);
+  std::unique_ptr<TTextNode> createTextNode(std::u16string data);
+  std::unique_ptr<TComment> createComment(std::u16string data);
+  std::unique_ptr<TCDATASection> createCDATASection(std::u16string data);
   std::unique_ptr<TProcessingInstruction> createProcessingInstruction(const std::u16string& target,
                                                                       const std::u16string& data);
-  std::unique_ptr<TAttr> createAttribute(const std::u16string& name);
-  std::unique_ptr<TEntityReference> createEntityReference(const std::u16string& name);
+  std::unique_ptr<TAttr> createAttribute(std::u16string name);
+  std::unique_ptr<TEntityReference> createEntityReference(std::u16string name);
   // A copy of `node` made by this document.
   std::unique_ptr<TNode> importNode(const TNode& node, bool deep) { return node.importInto(*this, deep); }
 
@@ -65,6 +68,11 @@ class TDocument : public TNode {
   void Register(TSearchNodeList* list);
   void Unregister(TSearchNodeList* list);
   void OrphanListsRootedAt(const TNode* root);
+  // A new node of this document, placed in its arena.
+  template <class T, class... Args>
+  std::unique_ptr<T> Make(Args&&... args);
+
+  std::unique_ptr<TNodeArena> arena_ = std::make_unique<TNodeArena>();
 
   std::unique_ptr<TDocumentType> doctype_;
   TNamespaceURIList namespaces_;

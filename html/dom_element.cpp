@@ -6,10 +6,16 @@
 
 namespace orvix {
 
-TElement::TElement(TDocument* owner, const std::u16string& name) : TNode(owner) {
-  localName_ = name;
+TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
+  localName_ = std::move(name);
   isElement_ = true;
   tagNumber_ = HtmlTagNumber(localName_);
+}
+
+TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
+  localName_ = std::move(name);
+  isElement_ = true;
+  tagNumber_ = tagNumber;
 }
 
 TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName)
@@ -19,7 +25,7 @@ TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& q
   if (colon == std::u16string::npos) {
     localName_ = qualifiedName;
   } else {
-    prefix_ = qualifiedName.substr(0, colon);
+    prefix_ = std::make_unique<std::u16string>(qualifiedName.substr(0, colon));
     localName_ = qualifiedName.substr(colon + 1);
   }
   isElement_ = true;
@@ -58,6 +64,16 @@ std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr)
   if (displaced) displaced->parent_ = nullptr;
   added->parent_ = this;
   return displaced;
+}
+
+void TElement::AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs) {
+  auto& items = attributes()->items_;
+  items.reserve(items.size() + attrs.size());
+  for (auto& attr : attrs) {
+    if (!attr) continue;
+    attr->parent_ = this;
+    items.push_back(attr.release());
+  }
 }
 
 TAttr* TElement::getAttributeNode(const std::u16string& name) const {

@@ -1,6 +1,9 @@
 // An element with its attribute map.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "html/dom_node.h"
 
 namespace orvix {
@@ -10,7 +13,9 @@ class TAttr;
 class TElement : public TNode {
  public:
   // createElement: the whole `name` is the local name, even with a ":".
-  TElement(TDocument* owner, const std::u16string& name);
+  TElement(TDocument* owner, std::u16string name);
+  // The same with the tag number already looked up (by the tree builder).
+  TElement(TDocument* owner, std::u16string name, int tagNumber);
   // createElementNS: `name` split at its first ":" into prefix and local
   // name; `namespaceIndex` points into the document's namespace table.
   TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName);
@@ -33,6 +38,11 @@ class TElement : public TNode {
   // The number of nodeName in the tag table (0 for an unknown name), fixed at
   // creation so the tree builder and the formatter need no lookups.
   int tagNumber() const { return tagNumber_; }
+
+  // For the tree builder: appends the attributes of one start tag in order,
+  // skipping empty slots. Their names are distinct and none of them is in
+  // the map yet, so no namesake search is needed.
+  void AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs);
 
  protected:
   std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const override;

@@ -5,7 +5,7 @@
 
 namespace orvix {
 
-TNamedNodeMap::TNamedNodeMap(TElement* owner) : TNodeList(owner) {}
+TNamedNodeMap::TNamedNodeMap(TElement* owner) : TNodeList(owner, owner->ArenaOf(owner->ownerDocument())) {}
 
 TNamedNodeMap::~TNamedNodeMap() {
   // Normally the element has already taken its attributes out; this covers a

@@ -1,9 +1,12 @@
 #include "html/dom_node.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 #include "html/dom_document.h"
 #include "html/dom_named_node_map.h"
+#include "html/dom_node_arena.h"
 #include "html/dom_search_node_list.h"
 #include "html/text_formatter.h"
 
@@ -12,6 +15,48 @@ namespace orvix {
 int TNodeList::IndexOf(const TNode* node) const {
   const auto it = std::find(items_.begin(), items_.end(), node);
   return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+}
+
+namespace {
+
+// The word in front of every node: its arena, or null for the heap.
+constexpr std::size_t kHeader = TNodeArena::kAlign;
+static_assert(sizeof(TNodeArena*) <= kHeader);
+
+std::size_t BlockSize(std::size_t size) {
+  return (size + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign + kHeader;
+}
+
+void* Stamp(void* block, TNodeArena* arena) {
+  std::memcpy(block, &arena, sizeof arena);
+  return static_cast<std::byte*>(block) + kHeader;
+}
+
+}  // namespace
+
+void* TNode::operator new(std::size_t size) { return Stamp(::operator new(BlockSize(size)), nullptr); }
+
+void* TNode::operator new(std::size_t size, TNodeArena& arena) {
+  void* block = arena.Allocate(BlockSize(size));
+  if (block == nullptr) return operator new(size);
+  return Stamp(block, &arena);
+}
+
+void TNode::operator delete(void* p, std::size_t size) noexcept {
+  if (p == nullptr) return;
+  std::byte* block = static_cast<std::byte*>(p) - kHeader;
+  TNodeArena* arena;
+  std::memcpy(&arena, block, sizeof arena);
+  if (arena != nullptr) arena->Release(block, BlockSize(size));
+  else ::operator delete(block);
+}
+
+void TNode::operator delete(void* p, TNodeArena&) noexcept {
+  std::byte* block = static_cast<std::byte*>(p) - kHeader;
+  TNodeArena* arena;
+  std::memcpy(&arena, block, sizeof arena);
+  if (arena != nullptr) arena->Abandon();
+  else ::operator delete(block);
 }
 
 TNode::~TNode() {
@@ -45,6 +90,15 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
   }
 }
 
+TNodeArena* TNode::ArenaOf(TDocument* document) const {
+  return document != nullptr && document != this ? document->arena_.get() : nullptr;
+}
+
+const std::u16string& TNode::EmptyName() {
+  static const std::u16string empty;
+  return empty;
+}
+
 TNamedNodeMap* TNode::attributes() const {
   if (!attributes_ && isElement_)
     attributes_ = std::make_unique<TNamedNodeMap>(static_cast<TElement*>(const_cast<TNode*>(this)));
@@ -52,10 +106,10 @@ TNamedNodeMap* TNode::attributes() const {
 }
 
 std::u16string TNode::nodeName() const {
-  if (prefix_.empty()) return localName_;
+  if (!prefix_ || prefix_->empty()) return localName_;
   std::u16string name;
-  name.reserve(prefix_.size() + 1 + localName_.size());
-  name.append(prefix_).append(1, u':').append(localName_);
+  name.reserve(prefix_->size() + 1 + localName_.size());
+  name.append(*prefix_).append(1, u':').append(localName_);
   return name;
 }
 
@@ -114,6 +168,9 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
     if (oldParent == this && refIndex > oldIndex) --refIndex;
   }
   auto& items = childNodes_.items_;
+  // Room for three from the start spares most parents the regrowth from
+  // one child to two and three.
+  if (items.capacity() == 0) items.reserve(3);
   if (refIndex < 0) items.push_back(newChild);
   else items.insert(items.begin() + refIndex, newChild);
   newChild->parent_ = this;

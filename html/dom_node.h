@@ -40,15 +40,27 @@ enum NodeType : int {
   NOTATION_NODE = 12,
 };
 
+class TNodeArena;
+
 class TNode {
  public:
+  // Storage: a document's factories place their nodes in the document's
+  // arena; any other node (a document, a free-standing document type) comes
+  // from the heap. Each block starts with a word naming its arena, so
+  // deleting a node through any owner finds its way back.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, TNodeArena& arena);
+  static void operator delete(void* p, std::size_t size) noexcept;
+  static void operator delete(void* p, TNodeArena& arena) noexcept;
+
   virtual ~TNode();
   TNode(const TNode&) = delete;
   TNode& operator=(const TNode&) = delete;
 
   // prefix ":" localName, or localName when the prefix is empty.
   virtual std::u16string nodeName() const;
-  virtual std::u16string nodeValue() const { return nodeValue_; }
+  // Empty here; the kinds that hold data override it.
+  virtual std::u16string nodeValue() const { return {}; }
   virtual int nodeType() const = 0;
   // nullptr for a detached node, an attribute and the document.
   virtual TNode* parentNode() const { return parent_; }
@@ -67,7 +79,7 @@ class TNode {
   // The attribute map of an element; nullptr for every other node.
   TNamedNodeMap* attributes() const;
   TDocument* ownerDocument() const { return ownerDocument_; }
-  const std::u16string& prefix() const { return prefix_; }
+  const std::u16string& prefix() const { return prefix_ ? *prefix_ : EmptyName(); }
   const std::u16string& localName() const { return localName_; }
   std::u16string namespaceURI() const;
 
@@ -105,7 +117,10 @@ class TNode {
   std::u16string text() const;
 
  protected:
-  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument) {}
+  explicit TNode(TDocument* ownerDocument)
+      : ownerDocument_(ownerDocument), childNodes_(this, ArenaOf(ownerDocument)) {}
+  // The arena of `document`; none while the document itself is being made.
+  TNodeArena* ArenaOf(TDocument* document) const;
 
   // Appends deep copies of this node's children to `target`, made by `doc`
   // (the target document of an import, the own document of a clone).
@@ -119,20 +134,26 @@ class TNode {
   void InsertChecked(TNode* newChild, TNode* refChild, bool detached);
   void NoteMutation();
 
+  static const std::u16string& EmptyName();
+
+  // A page has hundreds of thousands of nodes, so the fields are laid out
+  // to keep a node small: the flags share a word with the namespace index,
+  // the prefix (almost always empty) is kept aside, and the value lives only
+  // in the kinds that hold data.
   TDocument* ownerDocument_;
   // The parent; for an attribute its owner element.
   TNode* parent_ = nullptr;
   int namespaceIndex_ = 0;
-  std::u16string prefix_;
+  bool isElement_ = false;
+  // Set while some search list is rooted here, so destruction can tell it.
+  bool searchRoot_ = false;
+  // Null when the name has no prefix.
+  std::unique_ptr<std::u16string> prefix_;
   std::u16string localName_;
-  std::u16string nodeValue_;
   // Made on first use: most elements of a page have no attributes, and one
   // allocation less per element shows when parsing large pages.
   mutable std::unique_ptr<TNamedNodeMap> attributes_;
-  bool isElement_ = false;
-  mutable TNodeList childNodes_{this};
-  // Set while some search list is rooted here, so destruction can tell it.
-  bool searchRoot_ = false;
+  mutable TNodeList childNodes_;
 
  private:
   friend class TDocument;

@@ -8,10 +8,10 @@ namespace orvix {
 class TProcessingInstruction : public TNode {
  public:
   TProcessingInstruction(TDocument* owner, const std::u16string& target, const std::u16string& data)
-      : TNode(owner) {
+      : TNode(owner), nodeValue_(data) {
     localName_ = target;
-    nodeValue_ = data;
   }
+  std::u16string nodeValue() const override { return nodeValue_; }
   int nodeType() const override { return PROCESSING_INSTRUCTION_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
@@ -20,6 +20,9 @@ class TProcessingInstruction : public TNode {
 
  protected:
   std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const override;
+
+ private:
+  std::u16string nodeValue_;
 };
 
 }  // namespace orvix

@@ -58,6 +58,9 @@ THtmlParser::~THtmlParser() = default;
 
 void THtmlParser::Reset() {
   attribute_ = nullptr;
+  attributeOwner_ = nullptr;
+  pendingAttributes_.clear();
+  pendingIndex_.clear();
   startTag_ = nullptr;
   path_.clear();
   for (auto& s : byTag_) s.clear();
@@ -68,7 +71,9 @@ void THtmlParser::Reset() {
 
 std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
   Reset();
-  reader_->SetSource(text);
+  // The text outlives the parse, so the reader works on it in place and
+  // token values stay slices of it until a node takes its own copy.
+  reader_->SetSourceView(text);
   reader_->ResetState();
   document_ = DomImplementation::createEmptyDocument(nullptr);
   try {
@@ -78,7 +83,11 @@ std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
     // A refusal of the DOM (say a second top-level element) ends the parse;
     // the caller gets what was built up to there.
   }
+  // A text that ends inside a start tag still gives its element the
+  // attributes read so far.
+  FlushAttributes();
   Reset();
+  reader_->ReleaseSource();
   return std::move(document_);
 }
 
@@ -151,11 +160,12 @@ void THtmlParser::ElementStart(THtmlReader& r) {
   startTag_ = &FindHtmlTag(name);
   const int number = startTag_->number;
   if (IsRestructuringTag(number)) MoveToParentOfRestructuring(number);
-  TElement* element = Current().appendChild(document_->createElement(name));
-  Push(element, number, name);
+  TElement* element = Current().appendChild(document_->createElement(name, number));
+  Push(element, number, element->localName());
 }
 
 void THtmlParser::ElementEnd(THtmlReader& r) {
+  FlushAttributes();
   const bool closes = r.isEmptyElement() || (startTag_ != nullptr && IsEmptyElementTag(startTag_->number));
   startTag_ = nullptr;
   if (closes && attribute_ == nullptr && !path_.empty()) PopTo(path_.size() - 1);
@@ -182,24 +192,65 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
   // current node is that element.
   if (attribute_ != nullptr || path_.empty()) throw DomException(dom_error::HierarchyRequest);
   TElement* element = path_.back().element;
+  if (element != attributeOwner_) {
+    FlushAttributes();
+    attributeOwner_ = element;
+  }
   auto attr = document_->createAttribute(r.QualifiedName());
   TAttr* raw = attr.get();
-  element->setAttributeNode(std::move(attr));  // a displaced namesake is freed
+  const std::u16string_view name = raw->localName();
+  // A namesake read earlier in the same tag is displaced: freed, its slot
+  // left empty, so the survivors keep the order the map would give them.
+  constexpr std::size_t kScanLimit = 8;
+  std::size_t earlier = SIZE_MAX;
+  if (pendingAttributes_.size() <= kScanLimit && pendingIndex_.empty()) {
+    for (std::size_t i = 0; i < pendingAttributes_.size(); ++i) {
+      if (pendingAttributes_[i] && pendingAttributes_[i]->localName() == name) {
+        earlier = i;
+        break;
+      }
+    }
+  } else {
+    if (pendingIndex_.empty()) {
+      for (std::size_t i = 0; i < pendingAttributes_.size(); ++i)
+        if (pendingAttributes_[i]) pendingIndex_.emplace(pendingAttributes_[i]->localName(), i);
+    }
+    auto it = pendingIndex_.find(name);
+    if (it != pendingIndex_.end()) {
+      earlier = it->second;
+      pendingIndex_.erase(it);  // its key views the name of the doomed one
+    }
+    pendingIndex_.emplace(name, pendingAttributes_.size());
+  }
+  if (earlier != SIZE_MAX) pendingAttributes_[earlier].reset();
+  pendingAttributes_.push_back(std::move(attr));
   attribute_ = raw;
+}
+
+void THtmlParser::FlushAttributes() {
+  if (attributeOwner_ != nullptr && !pendingAttributes_.empty())
+    attributeOwner_->AdoptDistinctAttributes(pendingAttributes_);
+  attributeOwner_ = nullptr;
+  pendingAttributes_.clear();
+  pendingIndex_.clear();
 }
 
 void THtmlParser::AttributeEnd(THtmlReader&) { attribute_ = nullptr; }
 
-void THtmlParser::TextNode(THtmlReader& r) { Current().appendChild(document_->createTextNode(r.nodeValue())); }
+void THtmlParser::TextNode(THtmlReader& r) {
+  Current().appendChild(document_->createTextNode(std::u16string(r.nodeValueView())));
+}
 
 void THtmlParser::EntityReference(THtmlReader& r) {
   Current().appendChild(document_->createEntityReference(r.QualifiedName()));
 }
 
-void THtmlParser::Comment(THtmlReader& r) { Current().appendChild(document_->createComment(r.nodeValue())); }
+void THtmlParser::Comment(THtmlReader& r) {
+  Current().appendChild(document_->createComment(std::u16string(r.nodeValueView())));
+}
 
 void THtmlParser::CDataSection(THtmlReader& r) {
-  Current().appendChild(document_->createCDATASection(r.nodeValue()));
+  Current().appendChild(document_->createCDATASection(std::u16string(r.nodeValueView())));
 }
 
 void THtmlParser::DocType(THtmlReader& r) {

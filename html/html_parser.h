@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -56,6 +57,8 @@ class THtmlParser {
   void MoveToParentOfRestructuring(int tagNumber);
   void MoveToBody();
   void Reset();
+  // Hands the attributes of the start tag just read to their element.
+  void FlushAttributes();
 
   std::unique_ptr<TDocument> document_;
   std::unique_ptr<THtmlReader> reader_;
@@ -63,6 +66,15 @@ class THtmlParser {
   // the innermost open element, else the document.
   TAttr* attribute_ = nullptr;
   const THtmlTag* startTag_ = nullptr;
+
+  // The attributes of the current start tag, kept here until the tag ends:
+  // the map's own rule (a later namesake displaces the earlier one and goes
+  // to the end) costs a scan of the map per attribute, quadratic for a tag
+  // with thousands of them. Here a displaced attribute leaves a hole, and a
+  // hash of the names answers once the tag has more than a few.
+  TElement* attributeOwner_ = nullptr;
+  std::vector<std::unique_ptr<TAttr>> pendingAttributes_;
+  std::unordered_map<std::u16string_view, std::size_t> pendingIndex_;
 
   // The open elements from the top down. Every element on the current path
   // is also listed, by its depth, in the stack of its name, so "the nearest

@@ -9,24 +9,36 @@ namespace {
 bool IsBlank(char16_t c) { return c == u'\t' || c == u'\n' || c == u'\r' || c == u' '; }
 
 // Delimiters are all ASCII, so characters above U+00FF never end a name.
-bool IsDelim(char16_t c, int set) {
-  if (IsBlank(c)) return true;
-  switch (set) {
-    case 0:  // tag and DOCTYPE names
-      return c == u'/' || c == u'>';
-    case 1:  // attribute names
-      return c == u'/' || c == u'=' || c == u'>';
-    case 2:  // unquoted attribute values
-      return c == u'"' || c == u'\'' || c == u'/' || c == u'>';
-    default:  // entity names
-      return c == u'&' || c == u';' || c == u'<';
-  }
+// One bit per delimiter set for each character below 256.
+constexpr std::uint8_t DelimBits(unsigned c) {
+  std::uint8_t bits = 0;
+  if (c == '\t' || c == '\n' || c == '\r' || c == ' ') bits = 0xF;  // blanks end every kind
+  if (c == '/' || c == '>') bits |= 1 | 2 | 4;                       // names, attribute names, values
+  if (c == '=') bits |= 2;
+  if (c == '"' || c == '\'') bits |= 4;
+  if (c == '&' || c == ';' || c == '<') bits |= 8;                  // entity names
+  return bits;
 }
+
+struct DelimTable {
+  std::uint8_t bits[256];
+  constexpr DelimTable() : bits() {
+    for (unsigned c = 0; c < 256; ++c) bits[c] = DelimBits(c);
+  }
+};
+constexpr DelimTable kDelims;
+
+bool IsDelim(char16_t c, int set) { return c < 256 && (kDelims.bits[c] >> set & 1) != 0; }
 
 }  // namespace
 
 void THtmlReader::SetSource(std::u16string text) {
   source_ = std::move(text);
+  SetSourceView(source_);
+}
+
+void THtmlReader::SetSourceView(std::u16string_view text) {
+  text_ = text;
   pos_ = 0;
   for (auto& s : scans_) s = ScanCache{};
   charScans_.clear();
@@ -44,14 +56,14 @@ std::u16string THtmlReader::QualifiedName() const {
 }
 
 bool THtmlReader::Matches(std::u16string_view s) const {
-  return source_.size() - std::min(pos_, source_.size()) >= s.size() &&
-         std::u16string_view(source_).substr(pos_, s.size()) == s;
+  return text_.size() - std::min(pos_, text_.size()) >= s.size() &&
+         std::u16string_view(text_).substr(pos_, s.size()) == s;
 }
 
 bool THtmlReader::MatchesNoCase(std::u16string_view s) const {
-  if (source_.size() - std::min(pos_, source_.size()) < s.size()) return false;
+  if (text_.size() - std::min(pos_, text_.size()) < s.size()) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    char16_t c = source_[pos_ + i];
+    char16_t c = text_[pos_ + i];
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
     if (c != s[i]) return false;
   }
@@ -66,7 +78,7 @@ std::size_t THtmlReader::ScanUntil(std::size_t from, DelimSet set) {
   ScanCache& c = scans_[set];
   if (from >= c.from && from <= c.at) return c.at;
   std::size_t i = from;
-  while (i < source_.size() && !IsDelim(source_[i], set)) ++i;
+  while (i < text_.size() && !IsDelim(text_[i], set)) ++i;
   c.from = from;
   c.at = i;
   return i;
@@ -76,7 +88,7 @@ std::size_t THtmlReader::FindFrom(std::size_t from, std::u16string_view s, std::
   // Once a search failed from some index, it fails from every later one:
   // remembering that keeps runs of unterminated constructs linear.
   if (from >= absentFrom) return std::u16string::npos;
-  std::size_t at = std::u16string_view(source_).find(s, from);
+  std::size_t at = std::u16string_view(text_).find(s, from);
   if (at == std::u16string::npos) absentFrom = from;
   return at;
 }
@@ -84,19 +96,20 @@ std::size_t THtmlReader::FindFrom(std::size_t from, std::u16string_view s, std::
 std::size_t THtmlReader::FindCharFrom(std::size_t from, char16_t ch) {
   ScanCache& c = charScans_[ch];
   if (from >= c.from && from <= c.at) return c.at;
-  std::size_t at = std::u16string_view(source_).find(ch, from);
-  if (at == std::u16string::npos) at = source_.size();
+  std::size_t at = std::u16string_view(text_).find(ch, from);
+  if (at == std::u16string::npos) at = text_.size();
   c.from = from;
   c.at = at;
   return at;
 }
 
-std::u16string THtmlReader::LowerAscii(std::u16string_view s) {
-  std::u16string out(s);
-  for (char16_t& c : out) {
+void THtmlReader::SetLowerName(std::u16string_view name) {
+  // Lower-cased in place: no temporary string per tag or attribute name.
+  SetName(name);
+  for (char16_t& c : prefix_)
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return out;
+  for (char16_t& c : localName_)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
 }
 
 void THtmlReader::SetName(std::u16string_view name) {
@@ -114,7 +127,8 @@ bool THtmlReader::Read() {
   nodeType_ = kNone;
   prefix_.clear();
   localName_.clear();
-  nodeValue_.clear();
+  valueView_ = {};
+  nodeValueMade_ = false;
   publicId_.clear();
   systemId_.clear();
   isEmptyElement_ = false;
@@ -150,9 +164,9 @@ bool THtmlReader::Read() {
       Fire(OnEntityReference, *this);
     }
   } else {
-    std::size_t end = std::u16string_view(source_).find_first_of(u"&<", pos_);
-    if (end == std::u16string::npos) end = source_.size();
-    nodeValue_.assign(source_, pos_, end - pos_);
+    std::size_t end = std::u16string_view(text_).find_first_of(u"&<", pos_);
+    if (end == std::u16string::npos) end = text_.size();
+    valueView_ = text_.substr(pos_, end - pos_);
     pos_ = end;
     nodeType_ = kText;
     Fire(OnTextNode, *this);
@@ -169,7 +183,7 @@ void THtmlReader::EndStartTag() {
   // Anything else up to ">" is junk that is skipped; a missing ">" leaves
   // the reader at the end of the input.
   std::size_t gt = FindFrom(pos_, u">", gtAbsentFrom_);
-  pos_ = gt == std::u16string::npos ? source_.size() : gt + 1;
+  pos_ = gt == std::u16string::npos ? text_.size() : gt + 1;
   nodeType_ = kElement;
   Fire(OnElementEnd, *this);
   state_ = kContent;
@@ -189,11 +203,11 @@ bool THtmlReader::TagStep() {
         else if (Matches(u"[CDATA[")) ok = CDataSection();
         else if (Matches(u"--")) ok = Comment();
       }
-    } else if (pos_ + 1 < source_.size()) {
+    } else if (pos_ + 1 < text_.size()) {
       // A start tag: its name may not begin at the very last character.
       std::size_t end = ScanUntil(pos_, kNameDelims);
       if (end > pos_) {
-        SetName(LowerAscii(std::u16string_view(source_).substr(pos_, end - pos_)));
+        SetLowerName(text_.substr(pos_, end - pos_));
         pos_ = end;
         nodeType_ = kElement;
         state_ = kInStartTag;
@@ -213,7 +227,7 @@ bool THtmlReader::EndTag() {
   if (nameEnd == pos_) return false;
   const std::size_t gt = FindFrom(nameEnd, u">", gtAbsentFrom_);
   if (gt == std::u16string::npos) return false;
-  SetName(LowerAscii(std::u16string_view(source_).substr(pos_, nameEnd - pos_)));
+  SetLowerName(text_.substr(pos_, nameEnd - pos_));
   pos_ = gt + 1;
   nodeType_ = kEndTag;
   Fire(OnEndElement, *this);
@@ -242,21 +256,21 @@ bool THtmlReader::DocType() {
     if (AtEnd()) return false;
     const char16_t quote = Cur();
     const std::size_t close = FindCharFrom(pos_ + 1, quote);
-    if (close >= source_.size()) return false;
-    publicId.assign(source_, pos_ + 1, close - pos_ - 1);
+    if (close >= text_.size()) return false;
+    publicId.assign(text_, pos_ + 1, close - pos_ - 1);
     pos_ = close + 1;
     SkipBlanks();
     if (!AtEnd() && Cur() == u'"') {
       const std::size_t sysClose = FindCharFrom(pos_ + 1, u'"');
-      if (sysClose >= source_.size()) return false;
-      systemId.assign(source_, pos_ + 1, sysClose - pos_ - 1);
+      if (sysClose >= text_.size()) return false;
+      systemId.assign(text_, pos_ + 1, sysClose - pos_ - 1);
       pos_ = sysClose + 1;
     }
     const std::size_t gt = FindFrom(pos_, u">", gtAbsentFrom_);
     if (gt == std::u16string::npos) return false;
     pos_ = gt + 1;
   }
-  SetName(std::u16string_view(source_).substr(nameStart, nameEnd - nameStart));
+  SetName(std::u16string_view(text_).substr(nameStart, nameEnd - nameStart));
   publicId_ = std::move(publicId);
   systemId_ = std::move(systemId);
   Fire(OnDocType, *this);
@@ -267,7 +281,7 @@ bool THtmlReader::CDataSection() {
   pos_ += 7;  // "[CDATA["
   const std::size_t close = FindFrom(pos_, u"]]>", cdataEndAbsentFrom_);
   if (close == std::u16string::npos) return false;
-  nodeValue_.assign(source_, pos_, close - pos_);
+  valueView_ = text_.substr(pos_, close - pos_);
   pos_ = close + 3;
   nodeType_ = kCData;
   Fire(OnCDataSection, *this);
@@ -280,7 +294,7 @@ bool THtmlReader::Comment() {
   pos_ += 2;
   const std::size_t close = FindFrom(pos_, u"-->", commentEndAbsentFrom_);
   if (close == std::u16string::npos) return false;
-  nodeValue_.assign(source_, pos_, close - pos_);
+  valueView_ = text_.substr(pos_, close - pos_);
   pos_ = close + 3;
   nodeType_ = kComment;
   Fire(OnComment, *this);
@@ -318,17 +332,18 @@ bool THtmlReader::EntityStep() {
     }
     ++pos_;
     nodeType_ = kText;
-    nodeValue_.assign(1, static_cast<char16_t>(code));
+    charRef_ = static_cast<char16_t>(code);
+    valueView_ = std::u16string_view(&charRef_, 1);
     Fire(OnTextNode, *this);
     return true;
   }
   const std::size_t nameEnd = ScanUntil(pos_, kEntityDelims);
-  if (nameEnd >= source_.size() || source_[nameEnd] != u';') {
+  if (nameEnd >= text_.size() || text_[nameEnd] != u';') {
     pos_ = start;
     return false;
   }
   nodeType_ = kEntityReference;
-  SetName(std::u16string_view(source_).substr(pos_, nameEnd - pos_));
+  SetName(std::u16string_view(text_).substr(pos_, nameEnd - pos_));
   pos_ = nameEnd + 1;
   Fire(OnEntityReference, *this);
   return true;
@@ -338,7 +353,7 @@ bool THtmlReader::AttributeNameStep() {
   SkipBlanks();
   const std::size_t end = ScanUntil(pos_, kAttrNameDelims);
   if (end == pos_) return false;
-  SetName(LowerAscii(std::u16string_view(source_).substr(pos_, end - pos_)));
+  SetLowerName(text_.substr(pos_, end - pos_));
   pos_ = end;
   Fire(OnAttributeStart, *this);
   state_ = kAfterAttrName;
@@ -374,13 +389,13 @@ bool THtmlReader::AttributeValueStep() {
   std::size_t end;
   if (state_ == kQuotedValue) {
     const char16_t stops[] = {quoteChar_, u'&'};
-    end = std::u16string_view(source_).find_first_of(std::u16string_view(stops, 2), pos_);
-    if (end == std::u16string::npos) end = source_.size();
+    end = std::u16string_view(text_).find_first_of(std::u16string_view(stops, 2), pos_);
+    if (end == std::u16string::npos) end = text_.size();
   } else {
     end = ScanUntil(pos_, kValueDelims);
   }
   if (end == pos_) return false;
-  nodeValue_.assign(source_, pos_, end - pos_);
+  valueView_ = text_.substr(pos_, end - pos_);
   pos_ = end;
   nodeType_ = kText;
   Fire(OnTextNode, *this);

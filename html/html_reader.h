@@ -53,6 +53,16 @@ class THtmlReader {
   // Stores the text and rewinds to its start. State, quote and token fields
   // keep their values (a fresh reader starts in content).
   void SetSource(std::u16string text);
+  // The same without a copy: the reader reads `text` in place, which must
+  // stay unchanged and alive while the reader reads it.
+  void SetSourceView(std::u16string_view text);
+  // Lets go of a text given to SetSourceView: the current token's value
+  // becomes the reader's own copy, and reading ends.
+  void ReleaseSource() {
+    nodeValue();
+    valueView_ = {};
+    text_ = {};
+  }
   // Back to content outside any tag. A text that ended inside a tag (say an
   // open quoted value) leaves the reader there; a new document must not
   // start in that state.
@@ -67,13 +77,23 @@ class THtmlReader {
   // prefix ":" localName, or localName when there is no prefix.
   std::u16string QualifiedName() const;
 
-  const std::u16string& source() const { return source_; }
+  std::u16string_view source() const { return text_; }
   // 1-based index of the next character.
   std::int32_t position() const { return static_cast<std::int32_t>(pos_ + 1); }
   std::int32_t nodeType() const { return nodeType_; }
   const std::u16string& prefix() const { return prefix_; }
   const std::u16string& localName() const { return localName_; }
-  const std::u16string& nodeValue() const { return nodeValue_; }
+  // The value of a text, CDATA or comment token. The reader keeps it as a
+  // slice of the input (or of its own one-character buffer for a character
+  // reference) and makes the string only when asked for it.
+  const std::u16string& nodeValue() const {
+    if (!nodeValueMade_) {
+      nodeValue_.assign(valueView_);
+      nodeValueMade_ = true;
+    }
+    return nodeValue_;
+  }
+  std::u16string_view nodeValueView() const { return valueView_; }
   const std::u16string& publicId() const { return publicId_; }
   const std::u16string& systemId() const { return systemId_; }
   bool isEmptyElement() const { return isEmptyElement_; }
@@ -102,8 +122,8 @@ class THtmlReader {
     std::size_t at = 0;
   };
 
-  bool AtEnd() const { return pos_ >= source_.size(); }
-  char16_t Cur() const { return source_[pos_]; }
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  char16_t Cur() const { return text_[pos_]; }
   bool Matches(std::u16string_view s) const;
   bool MatchesNoCase(std::u16string_view s) const;
   void SkipBlanks();
@@ -113,7 +133,8 @@ class THtmlReader {
   std::size_t FindFrom(std::size_t from, std::u16string_view s, std::size_t& absentFrom);
   std::size_t FindCharFrom(std::size_t from, char16_t c);
   void SetName(std::u16string_view name);
-  static std::u16string LowerAscii(std::u16string_view s);
+  // SetName with ASCII letters lower-cased.
+  void SetLowerName(std::u16string_view name);
   static void Fire(Handler& h, THtmlReader& r) {
     if (h) h(r);
   }
@@ -128,12 +149,16 @@ class THtmlReader {
   bool AttributeValueStep();
   void EndStartTag();
 
-  std::u16string source_;
+  std::u16string source_;  // owned copy given to SetSource
+  std::u16string_view text_;  // what is read: source_, or the caller's text
   std::size_t pos_ = 0;  // 0-based; position() reports it 1-based
   std::int32_t nodeType_ = kNone;
   std::u16string prefix_;
   std::u16string localName_;
-  std::u16string nodeValue_;
+  std::u16string_view valueView_;
+  mutable std::u16string nodeValue_;
+  mutable bool nodeValueMade_ = true;
+  char16_t charRef_ = 0;  // the character of a numeric reference
   std::u16string publicId_;
   std::u16string systemId_;
   bool isEmptyElement_ = false;

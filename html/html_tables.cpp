@@ -147,9 +147,37 @@ THtmlTagList::THtmlTagList() {
   }
   std::sort(tags_.begin(), tags_.end(),
             [](const THtmlTag& a, const THtmlTag& b) { return a.name < b.name; });
+  for (std::size_t i = 0; i < tags_.size(); ++i) {
+    const std::uint64_t key = PackKey(tags_[i].name);
+    if (key == 0) continue;
+    std::size_t slot = Slot(key);
+    while (keys_[slot] != 0) slot = (slot + 1) % kSlots;
+    keys_[slot] = key;
+    slots_[slot] = static_cast<std::uint8_t>(i);
+  }
+}
+
+// 0 for a name that does not fit (empty, longer than eight characters, or
+// with a character outside ASCII); otherwise the characters, one per byte.
+std::uint64_t THtmlTagList::PackKey(std::u16string_view name) {
+  if (name.empty() || name.size() > 8) return 0;
+  std::uint64_t key = 0;
+  for (char16_t c : name) {
+    if (c == 0 || c > 0x7f) return 0;
+    key = key << 8 | c;
+  }
+  return key;
 }
 
 const THtmlTag& THtmlTagList::Find(std::u16string_view name) const {
+  const std::uint64_t key = PackKey(name);
+  if (key == 0) return name.size() > 8 ? Search(name) : sentinel_;
+  for (std::size_t slot = Slot(key); keys_[slot] != 0; slot = (slot + 1) % kSlots)
+    if (keys_[slot] == key) return tags_[slots_[slot]];
+  return sentinel_;
+}
+
+const THtmlTag& THtmlTagList::Search(std::u16string_view name) const {
   // Exclusive lower bound, inclusive upper bound; the last comparison is
   // with the upper bound.
   int lo = -1;

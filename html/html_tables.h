@@ -48,6 +48,17 @@ class THtmlTagList {
   const THtmlTag& Item(int index) const { return tags_[index]; }
 
  private:
+  // Every name of up to eight ASCII characters packed into one integer,
+  // and an open-addressed table from those keys to indexes in tags_: one
+  // probe or two per lookup instead of a halving search over strings. The
+  // longer names go through the halving search.
+  static constexpr std::size_t kSlots = 256;
+  static std::uint64_t PackKey(std::u16string_view name);
+  static std::size_t Slot(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 56); }
+  std::uint64_t keys_[kSlots] = {};
+  std::uint8_t slots_[kSlots] = {};
+  const THtmlTag& Search(std::u16string_view name) const;
+
   std::vector<THtmlTag> tags_;
   THtmlTag sentinel_;
 };

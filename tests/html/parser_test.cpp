@@ -6,6 +6,8 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "html/dom.h"
 #include "html/html_parser.h"
@@ -76,6 +78,50 @@ TEST(HtmlParser, AttributeValuesAndCurrentNode) {
   ASSERT_EQ(a->childNodes()->length(), 1);
   EXPECT_EQ(a->firstChild()->nodeValue(), u"t");
   EXPECT_EQ(a->parentNode()->childNodes()->length(), 2);
+}
+
+// Namesakes on one tag: the later attribute displaces the earlier one and
+// goes to the end, as setAttributeNode does, for small tags and for tags
+// large enough to be indexed by name, also when the text ends in the tag.
+TEST(HtmlParser, AttributeNamesakesFollowTheMapsRule) {
+  struct Case {
+    int distinct;
+    bool closed;
+  };
+  for (const Case c : {Case{3, true}, Case{40, true}, Case{40, false}}) {
+    std::vector<std::pair<std::u16string, std::u16string>> written;
+    for (int i = 0; i < c.distinct; ++i) {
+      std::u16string name = u"a";
+      for (char ch : std::to_string(i)) name += static_cast<char16_t>(ch);
+      written.push_back({name, u"v"});
+    }
+    written.push_back({written[1].first, u"second"});
+    written.push_back({written[0].first, u"third"});
+    written.push_back({written[1].first, u"fourth"});
+    std::u16string html = u"<p";
+    for (const auto& [name, value] : written) html += u" " + name + u"=" + value;
+    html += c.closed ? u">x" : u"";
+
+    THtmlParser parser;
+    auto doc = parser.Parse(html);
+    auto ps = doc->getElementsByTagName(u"p");
+    ASSERT_EQ(ps->length(), 1) << c.distinct;
+    const TNamedNodeMap* got = ps->item(0)->attributes();
+    // The reference: the same attributes set one by one through the DOM.
+    TElement* ref = doc->documentElement()->appendChild(doc->createElement(u"ref"));
+    for (const auto& [name, value] : written) {
+      auto attr = doc->createAttribute(name);
+      attr->setNodeValue(value);
+      ref->setAttributeNode(std::move(attr));
+    }
+    const TNamedNodeMap* want = ref->attributes();
+    ASSERT_EQ(got->length(), want->length()) << c.distinct;
+    for (int i = 0; i < want->length(); ++i) {
+      EXPECT_EQ(got->item(i)->nodeName(), want->item(i)->nodeName()) << c.distinct << " " << i;
+      EXPECT_EQ(got->item(i)->nodeValue(), want->item(i)->nodeValue()) << c.distinct << " " << i;
+      EXPECT_EQ(static_cast<TAttr*>(got->item(i))->ownerElement(), ps->item(0));
+    }
+  }
 }
 
 // A page nested a million deep is parsed, searched, rendered and destroyed

@@ -4,6 +4,10 @@
 // relative to the other two, and for each pathological shape the time ratio
 // 2N/N (about 2 for linear work, about 4 for quadratic).
 //
+// A counting allocator (the global operator new and libxml2's and gumbo's
+// allocation hooks all count the usable size of each block) measures the
+// heap one parse of the 2 MB page holds at its peak, for all three parsers.
+//
 // Throughput counts the UTF-8 bytes of the page for every parser. Our parser
 // reads UTF-16; the page is converted once beforehand, since the program
 // decodes response bodies before parsing them. Each iteration includes
@@ -13,8 +17,16 @@
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
 
+#include <malloc.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
+#include <new>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +34,54 @@
 #include "html/dom.h"
 #include "html/html_parser.h"
 #include "text/platform.h"
+
+// Heap accounting. Only the thread that measures turns it on; the benchmark
+// runs single-threaded.
+namespace heap {
+bool counting = false;
+std::size_t current = 0;
+std::size_t peak = 0;
+std::size_t blocks = 0;
+
+void* Counted(void* p) {
+  if (p != nullptr && counting) {
+    current += malloc_usable_size(p);
+    if (current > peak) peak = current;
+    ++blocks;
+  }
+  return p;
+}
+void Uncount(void* p) {
+  if (p != nullptr && counting) current -= std::min(current, malloc_usable_size(p));
+}
+// Out of line, so the compiler does not pair the inlined free() with the
+// replaced operator new and warn of a mismatch.
+[[gnu::noinline]] void* Malloc(std::size_t n) { return Counted(std::malloc(n)); }
+[[gnu::noinline]] void Free(void* p) {
+  Uncount(p);
+  std::free(p);
+}
+void* Realloc(void* p, std::size_t n) {
+  Uncount(p);
+  return Counted(std::realloc(p, n));
+}
+char* Strdup(const char* s) { return static_cast<char*>(Counted(strdup(s))); }
+void Start() {
+  current = peak = blocks = 0;
+  counting = true;
+}
+}  // namespace heap
+
+void* operator new(std::size_t n) {
+  void* p = heap::Malloc(n == 0 ? 1 : n);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void operator delete(void* p) noexcept { heap::Free(p); }
+void operator delete[](void* p) noexcept { heap::Free(p); }
+void operator delete(void* p, std::size_t) noexcept { heap::Free(p); }
+void operator delete[](void* p, std::size_t) noexcept { heap::Free(p); }
 
 namespace {
 
@@ -95,6 +155,12 @@ const Shape kShapes[] = {
     {"list_items_without_list", [](int n) { return Repeat("<li><i>", n); }},
     {"cells_after_spans", [](int n) { return "<table><tr>" + Repeat("<span>", n) + Repeat("<td>x", n); }},
     {"unterminated_comments", [](int n) { return Repeat("<!--", n); }},
+    {"attributes_on_one_tag",
+     [](int n) {
+       std::string s = "<p";
+       for (int i = 0; i < n; ++i) s += " a" + std::to_string(i) + "=v";
+       return s + ">x";
+     }},
 };
 
 // gumbo takes seconds on several shapes already at a few thousand elements.
@@ -114,11 +180,22 @@ void ParseOrvix(benchmark::State& state, const std::string& utf8) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(utf8.size()));
 }
 
+void* GumboAlloc(void*, std::size_t n) { return heap::Malloc(n); }
+void GumboFree(void*, void* p) { heap::Free(p); }
+
+GumboOptions GumboCountingOptions() {
+  GumboOptions options = kGumboDefaultOptions;
+  options.allocator = GumboAlloc;
+  options.deallocator = GumboFree;
+  return options;
+}
+
 void ParseGumbo(benchmark::State& state, const std::string& utf8) {
+  const GumboOptions options = GumboCountingOptions();
   for (auto _ : state) {
-    GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.data(), utf8.size());
+    GumboOutput* out = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
     benchmark::DoNotOptimize(out);
-    gumbo_destroy_output(&kGumboDefaultOptions, out);
+    gumbo_destroy_output(&options, out);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(utf8.size()));
 }
@@ -131,6 +208,126 @@ void ParseLibxml2(benchmark::State& state, const std::string& utf8) {
     if (doc != nullptr) xmlFreeDoc(doc);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(utf8.size()));
+}
+
+// Peak heap of one parse of `utf8` (the tree still held), with the number
+// of elements and of all nodes in the tree each parser built.
+struct HeapFigures {
+  std::size_t peak = 0;
+  std::size_t blocks = 0;
+  std::size_t elements = 0;
+  std::size_t nodes = 0;
+};
+
+HeapFigures HeapOrvix(const std::string& utf8) {
+  const std::u16string text = Utf8ToUtf16(utf8);
+  orvix::THtmlParser parser;
+  HeapFigures f;
+  heap::Start();
+  auto doc = parser.Parse(text);
+  heap::counting = false;
+  f.peak = heap::peak;
+  f.blocks = heap::blocks;
+  std::vector<const orvix::TNode*> stack{doc.get()};
+  while (!stack.empty()) {
+    const orvix::TNode* n = stack.back();
+    stack.pop_back();
+    ++f.nodes;
+    if (n->nodeType() == orvix::ELEMENT_NODE) {
+      ++f.elements;
+      const orvix::TNamedNodeMap* attrs = n->attributes();
+      for (int i = 0; attrs != nullptr && i < attrs->length(); ++i) stack.push_back(attrs->item(i));
+    }
+    for (int i = 0; i < n->childCount(); ++i) stack.push_back(n->childAt(i));
+  }
+  return f;
+}
+
+HeapFigures HeapGumbo(const std::string& utf8) {
+  const GumboOptions options = GumboCountingOptions();
+  HeapFigures f;
+  heap::Start();
+  GumboOutput* out = gumbo_parse_with_options(&options, utf8.data(), utf8.size());
+  heap::counting = false;
+  f.peak = heap::peak;
+  f.blocks = heap::blocks;
+  std::vector<const GumboNode*> stack{out->document};
+  while (!stack.empty()) {
+    const GumboNode* n = stack.back();
+    stack.pop_back();
+    ++f.nodes;
+    const GumboVector* children = nullptr;
+    if (n->type == GUMBO_NODE_ELEMENT || n->type == GUMBO_NODE_TEMPLATE) {
+      ++f.elements;
+      f.nodes += n->v.element.attributes.length;
+      children = &n->v.element.children;
+    } else if (n->type == GUMBO_NODE_DOCUMENT) {
+      children = &n->v.document.children;
+    }
+    for (unsigned i = 0; children != nullptr && i < children->length; ++i)
+      stack.push_back(static_cast<const GumboNode*>(children->data[i]));
+  }
+  gumbo_destroy_output(&options, out);
+  return f;
+}
+
+HeapFigures HeapLibxml2(const std::string& utf8) {
+  const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
+  HeapFigures f;
+  heap::Start();
+  htmlDocPtr doc = htmlReadMemory(utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", options);
+  heap::counting = false;
+  f.peak = heap::peak;
+  f.blocks = heap::blocks;
+  std::vector<const xmlNode*> stack{reinterpret_cast<const xmlNode*>(doc)};
+  while (!stack.empty()) {
+    const xmlNode* n = stack.back();
+    stack.pop_back();
+    ++f.nodes;
+    if (n->type == XML_ELEMENT_NODE) {
+      ++f.elements;
+      for (const xmlAttr* a = n->properties; a != nullptr; a = a->next) stack.push_back(reinterpret_cast<const xmlNode*>(a));
+    }
+    for (const xmlNode* c = n->children; c != nullptr; c = c->next) stack.push_back(c);
+  }
+  xmlFreeDoc(doc);
+  return f;
+}
+
+// A million nested elements: parse, search, plain text and free, on a
+// thread with a 1 MiB stack, so any recursion over the depth would crash.
+constexpr int kDeepN = 1000000;
+struct DeepRun {
+  int depth;
+  double seconds = 0;
+  int found = 0;
+  std::size_t textLength = 0;
+};
+
+void* DeepThread(void* arg) {
+  auto* run = static_cast<DeepRun*>(arg);
+  const std::u16string text = Utf8ToUtf16(Repeat("<div>", run->depth) + "x");
+  const auto start = std::chrono::steady_clock::now();
+  {
+    orvix::THtmlParser parser;
+    auto doc = parser.Parse(text);
+    auto divs = doc->getElementsByTagName(u"div");
+    run->found = divs->length();
+    run->textLength = doc->documentElement()->text().size();
+  }
+  run->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return nullptr;
+}
+
+DeepRun RunDeep(int depth) {
+  DeepRun run{depth};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 1 << 20);
+  pthread_t thread;
+  if (pthread_create(&thread, &attr, DeepThread, &run) == 0) pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  return run;
 }
 
 struct Parser {
@@ -179,10 +376,31 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (l1 > 0 && l2 > 0) std::printf("  orvix at N=%d: %5.2f (%.1f ms)", kLargeShapeN, l2 / l1, l2 * 1e3);
       std::printf("\n");
     }
+    PrintHeap();
+    std::printf("\nA page %d elements deep on a 1 MiB stack (parse, getElementsByTagName, text, free):\n", kDeepN);
+    const DeepRun half = RunDeep(kDeepN / 2);
+    const DeepRun full = RunDeep(kDeepN);
+    std::printf("  orvix %.0f ms (%d div found, %zu characters of text); 2N/N %.2f\n", full.seconds * 1e3,
+                full.found, full.textLength, half.seconds > 0 ? full.seconds / half.seconds : 0.0);
     std::fflush(stdout);
   }
 
+  const std::string* page2m = nullptr;
+
  private:
+  void PrintHeap() const {
+    if (page2m == nullptr) return;
+    std::printf("\nHeap of one parse of the 2 MB page (peak while the tree is held):\n");
+    const std::pair<const char*, HeapFigures (*)(const std::string&)> runs[] = {
+        {"orvix", HeapOrvix}, {"gumbo", HeapGumbo}, {"libxml2", HeapLibxml2}};
+    for (const auto& [name, measure] : runs) {
+      const HeapFigures f = measure(*page2m);
+      std::printf("  %-8s %7.2f MiB in %8zu blocks; %7zu elements, %8zu nodes; %6.1f bytes/element, %6.1f bytes/node\n",
+                  name, f.peak / 1048576.0, f.blocks, f.elements, f.nodes,
+                  f.elements ? double(f.peak) / double(f.elements) : 0.0, f.nodes ? double(f.peak) / double(f.nodes) : 0.0);
+    }
+  }
+
   struct Result {
     double seconds = 0;
     double mbPerSecond = 0;
@@ -198,7 +416,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   std::map<std::string, Result> results_;
 };
 
-void RegisterAll() {
+const std::string* RegisterAll() {
   static std::vector<std::unique_ptr<std::string>> inputs;  // outlive the runs
   auto add = [](const std::string& name, std::string text, const std::string& suffix, double minTime,
                 bool orvixOnly) {
@@ -215,22 +433,26 @@ void RegisterAll() {
   add("page_20k", Page(20 * 1024), "", 0, false);
   // Several runs, so the first one's page faults do not dominate.
   add("page_2m", Page(2 * 1024 * 1024), "", 2.0, false);
+  const std::string* page2m = inputs.back().get();
   for (const Shape& shape : kShapes) {
     for (int n : {kShapeN, 2 * kShapeN})
       add(std::string("shape/") + shape.name, shape.make(n), "/" + std::to_string(n), 0.2, false);
     for (int n : {kLargeShapeN, 2 * kLargeShapeN})
       add(std::string("shape/") + shape.name, shape.make(n), "/" + std::to_string(n), 0.5, true);
   }
+  return page2m;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  xmlMemSetup(heap::Free, heap::Malloc, heap::Realloc, heap::Strdup);
   xmlInitParser();
-  RegisterAll();
+  const std::string* page2m = RegisterAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   SummaryReporter reporter;
+  reporter.page2m = page2m;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   xmlCleanupParser();

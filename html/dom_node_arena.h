@@ -1,0 +1,61 @@
+// Storage of the nodes of one document.
+//
+// A page of a few megabytes makes hundreds of thousands of nodes; taking
+// each from the general heap costs a call to the allocator and its
+// bookkeeping per node, at creation and again at destruction. The document
+// hands out node storage from large blocks instead, and reuses freed nodes'
+// storage for new nodes of the same size.
+//
+// Ownership does not change: a node is still destroyed by whoever owns it
+// (its parent, or the caller holding it). A node that outlives its document
+// keeps the storage alive; the last such node frees it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace orvix {
+
+class TNodeArena {
+ public:
+  static constexpr std::size_t kClasses = 64;  // sizes below 64 * kAlign
+
+  TNodeArena() = default;
+  TNodeArena(const TNodeArena&) = delete;
+  TNodeArena& operator=(const TNodeArena&) = delete;
+
+  // Room for `size` bytes (a multiple of kAlign), or nullptr when the size
+  // is beyond what the arena serves.
+  void* Allocate(std::size_t size);
+  // Takes back what Allocate gave for the same size. Frees the arena when
+  // the document is gone and this was its last block.
+  void Release(void* block, std::size_t size) noexcept;
+  // The document no longer uses the arena. It is freed at once when no node
+  // is left, otherwise by the release of the last one.
+  static void DocumentGone(std::unique_ptr<TNodeArena> arena) noexcept;
+  // A block whose node was never built (its constructor threw) is given up
+  // without knowing its size; its room returns with the arena.
+  void Abandon() noexcept { --live_; }
+
+  // Node storage is handed out in multiples of this (nodes hold pointers
+  // and integers, nothing aligned wider).
+  static constexpr std::size_t kAlign = 8;
+  // Whether Allocate serves blocks of `size` bytes.
+  static bool Serves(std::size_t size) { return size != 0 && size % kAlign == 0 && size / kAlign < kClasses; }
+
+ private:
+  struct FreeBlock {
+    FreeBlock* next;
+  };
+
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  std::byte* next_ = nullptr;
+  std::byte* end_ = nullptr;
+  std::size_t chunkSize_ = 8 * 1024;
+  FreeBlock* free_[kClasses] = {};
+  std::size_t live_ = 0;
+  bool documentGone_ = false;
+};
+
+}  // namespace orvix
