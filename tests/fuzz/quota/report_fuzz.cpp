@@ -45,9 +45,9 @@ void CheckText(const std::uint8_t* record, std::size_t offset, std::size_t size,
   const std::size_t whole = text.size() < room ? text.size() : room;
   if (units == whole) return;
   // Only a cut may end early, by the one high surrogate whose partner did
-  // not fit (or at a zero unit inside the text itself).
-  const bool pairCut = text.size() > room && units + 1 == room && text[units] >= 0xD800 && text[units] <= 0xDBFF;
-  Check(pairCut || text[units] == 0, "a text is cut only at its field's end");
+  // not fit.
+  Check(text.size() > room && units + 1 == room && text[units] >= 0xD800 && text[units] <= 0xDBFF,
+        "a text is cut only at its field's end, never inside a surrogate pair");
 }
 
 void CheckRecord(const std::uint8_t* record, const QuotaSummary& s) {
