@@ -13,7 +13,9 @@ namespace orvix {
 std::string SessionCookieFrom(std::string_view setCookie) {
   const std::size_t start = setCookie.find("JSESSIONID");
   if (start == std::string_view::npos) return {};
-  const std::size_t end = setCookie.find(';', start);
+  // A line break ends the value too: the cookie goes back to the portal in
+  // a header line of its own, and a break in it would start another header.
+  const std::size_t end = setCookie.find_first_of(";\r\n", start);
   return std::string(setCookie.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 

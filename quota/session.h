@@ -9,8 +9,8 @@
 namespace orvix {
 
 // The session cookie out of a Set-Cookie value: from "JSESSIONID" up to, not
-// including, the first ";" after it (or to the end). Empty when the value
-// has no "JSESSIONID".
+// including, the first ";" after it (or to the end); a CR or LF ends it as
+// well. Empty when the value has no "JSESSIONID".
 std::string SessionCookieFrom(std::string_view setCookie);
 
 // The cookie header value of a later request: the fixed consent cookie and

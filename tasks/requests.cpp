@@ -9,6 +9,11 @@ namespace orvix::tasks {
 
 namespace {
 
+// The page name comes from the command line, where a quoted argument may
+// hold line breaks; in a header value a break would start a header of its
+// own, so the name ends at the first one.
+std::string_view OneLine(std::string_view pageName) { return pageName.substr(0, pageName.find_first_of("\r\n")); }
+
 // "/" followed by the page name, the referrer form the services expect.
 std::string RootedPage(std::string_view pageName) {
   std::string out;
@@ -31,7 +36,7 @@ PlainGet AddressRequest(AddressSource source, std::string_view pageName) {
     case AddressSource::kProductSite:
       break;
   }
-  return {kMakerSiteHost, kProductSiteIpPath, RootedPage(pageName)};
+  return {kMakerSiteHost, kProductSiteIpPath, RootedPage(OneLine(pageName))};
 }
 
 std::string WrapEchoAnswer(std::string_view body) {
@@ -41,7 +46,7 @@ std::string WrapEchoAnswer(std::string_view body) {
 }
 
 PlainGet VersionRequest(std::string_view pageName) {
-  return {kMakerSiteHost, kVersionFilePath, RootedPage(pageName)};
+  return {kMakerSiteHost, kVersionFilePath, RootedPage(OneLine(pageName))};
 }
 
 std::string VersionReply(std::string_view version, std::string_view notes) {
@@ -53,7 +58,7 @@ std::string VersionReply(std::string_view version, std::string_view notes) {
 
 PlainGet TrackerHit(std::string_view pageName) {
   return {kWidgetHost, std::string("/swidget/") + kWidgetId + ".gif",
-          std::string("http://") + kMakerSiteHost + "/" + kProductRef + "-" + std::string(pageName)};
+          std::string("http://") + kMakerSiteHost + "/" + kProductRef + "-" + std::string(OneLine(pageName))};
 }
 
 PlainGet PageCounterHit(std::uint32_t randomValue) {

@@ -16,7 +16,8 @@ namespace orvix::tasks {
 using namespace hosts;
 
 // One plain-HTTP GET (port 80, "HTTP/1.1", Connection "Keep-Alive").
-// An empty referer sends no Referer header.
+// An empty referer sends no Referer header. A page name put into a referer
+// ends at its first CR or LF.
 struct PlainGet {
   std::string host;
   std::string path;

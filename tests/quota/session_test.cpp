@@ -17,6 +17,10 @@ TEST(SessionCookie, TakesJsessionIdUpToItsSemicolon) {
   EXPECT_EQ(SessionCookieFrom("lang=tr; Path=/"), "");
   EXPECT_EQ(SessionCookieFrom(""), "");
   EXPECT_EQ(SessionCookieFrom("jsessionid=abc"), "");  // the portal writes it in capitals
+  // A line break would start a header of its own in the next request.
+  EXPECT_EQ(SessionCookieFrom("JSESSIONID=ABC\r\nX-Injected: 1"), "JSESSIONID=ABC");
+  EXPECT_EQ(SessionCookieFrom("JSESSIONID=ABC\rX: 1; Path=/"), "JSESSIONID=ABC");
+  EXPECT_EQ(SessionCookieFrom("JSESSIONID=ABC\nX: 1"), "JSESSIONID=ABC");
 }
 
 TEST(SessionCookie, LaterRequestsSendTheConsentCookieFirst) {

@@ -45,6 +45,17 @@ TEST(Counters, TrackerPathAndAbsoluteReferrer) {
   EXPECT_EQ(g.referer, std::string("http://") + t::kMakerSiteHost + "/plumo3-orvix-newuserid");
 }
 
+// A quoted command-line argument may hold line breaks; in a referrer they
+// would start headers of their own.
+TEST(Referrers, EndThePageNameAtItsFirstLineBreak) {
+  for (const char* page : {"anasayfa\r\nX-Injected: 1", "anasayfa\nX: 1", "anasayfa\rX: 1"}) {
+    EXPECT_EQ(t::AddressRequest(t::AddressSource::kProductSite, page).referer, "/anasayfa") << page;
+    EXPECT_EQ(t::VersionRequest(page).referer, "/anasayfa") << page;
+    EXPECT_EQ(t::TrackerHit(page).referer, std::string("http://") + t::kMakerSiteHost + "/plumo3-orvix-anasayfa");
+  }
+  EXPECT_EQ(t::VersionRequest("\r\nX: 1").referer, "/");
+}
+
 TEST(Counters, PageCounterQueryInFixedOrder) {
   const t::PlainGet g = t::PageCounterHit(2147483646u);
   EXPECT_EQ(g.path, std::string("/sa.gif?_salogin=") + t::kPageCounterAccount +

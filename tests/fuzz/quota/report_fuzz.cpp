@@ -1,0 +1,126 @@
+// Fuzzes the transfer page all the way through the report: page bytes in
+// the system code page, the refusal test, the portal's error text, the
+// conversion to UTF-16, the transfer page parser and the 1576-byte record
+// for the parent window. The record never grows or overruns, its count
+// field stays within 0..12 and matches the parser, every text is the
+// parser's text (cut if need be, never in the middle of a surrogate pair)
+// and ends with a zero inside its field, and unused month items stay zero.
+// A page that starts with FF FE is also parsed as UTF-16, so that the
+// record meets characters the code page cannot produce.
+#include <cmath>
+#include <cstring>
+#include <exception>
+
+#include "parser/adsl_parser.h"
+#include "quota/report.h"
+#include "quota/session.h"
+#include "resources/resource_ids.h"
+#include "resources/resource_texts.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "text/platform.h"
+#include "text/text_utils.h"
+
+namespace {
+
+using namespace orvix;
+using fuzz::Check;
+
+char16_t UnitAt(const std::uint8_t* record, std::size_t offset) {
+  return static_cast<char16_t>(record[offset] | record[offset + 1] << 8);
+}
+
+double DoubleAt(const std::uint8_t* record, std::size_t offset) {
+  double v = 0;
+  std::memcpy(&v, record + offset, sizeof v);  // little-endian hosts only
+  return v;
+}
+
+void CheckText(const std::uint8_t* record, std::size_t offset, std::size_t size, std::u16string_view text) {
+  const std::size_t room = size / 2 - 1;
+  Check(UnitAt(record, offset + size - 2) == 0, "a text field ends with a zero");
+  std::size_t units = 0;
+  while (units < room && units < text.size() && UnitAt(record, offset + 2 * units) == text[units]) ++units;
+  // Everything after the copied part is zero.
+  for (std::size_t i = units; i <= room; ++i) Check(UnitAt(record, offset + 2 * i) == 0, "text copied, then zeros");
+  const std::size_t whole = text.size() < room ? text.size() : room;
+  if (units == whole) return;
+  // Only a cut may end early, by the one high surrogate whose partner did
+  // not fit.
+  Check(text.size() > room && units + 1 == room && text[units] >= 0xD800 && text[units] <= 0xDBFF,
+        "a text is cut only at its field's end, never inside a surrogate pair");
+}
+
+void CheckRecord(const std::uint8_t* record, const QuotaSummary& s) {
+  std::int32_t count = 0;
+  std::memcpy(&count, record + 16, sizeof count);
+  Check(count >= 0 && count <= 12, "the count field is 0..12");
+  Check(static_cast<std::size_t>(count) == (s.items.size() < 12 ? s.items.size() : 12), "count of the items");
+  Check(DoubleAt(record, 0) == s.lastDownload && DoubleAt(record, 8) == s.lastUpload, "newest totals");
+  CheckText(record, 20, 64, s.recordTime);
+  CheckText(record, 84, 64, s.lastMonthName);
+  CheckText(record, 148, 64, s.lastYear);
+  CheckText(record, 212, 64, s.detailText);
+  CheckText(record, 276, 532, s.headerText);
+  for (std::size_t i = 0; i < 12; ++i) {
+    const std::size_t base = 808 + 64 * i;
+    if (i < static_cast<std::size_t>(count)) {
+      CheckText(record, base, 16, s.items[i].year);
+      CheckText(record, base + 16, 32, s.items[i].monthName);
+      Check(DoubleAt(record, base + 48) == s.items[i].download && DoubleAt(record, base + 56) == s.items[i].upload,
+            "month totals");
+    } else {
+      for (std::size_t b = 0; b < 64; ++b) Check(record[base + b] == 0, "unused month items stay zero");
+    }
+  }
+}
+
+void CheckSummary(const QuotaSummary& s) {
+  for (double v : {s.lastDownload, s.lastUpload}) Check(std::isfinite(v), "totals are finite");
+  for (const QuotaMonth& m : s.items) Check(std::isfinite(m.download) && std::isfinite(m.upload), "totals are finite");
+  Check(s.items.size() <= 12, "at most twelve months");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view page = fuzz::Bytes(data, size);
+  const StoredTotals stored{1234567, 98765432};
+  const bool loggedIn = size % 2 == 1;
+
+  const bool refused = IsRefusalPage(page);
+  const ReportOutcome r = RunReport(page, stored, loggedIn);
+  Check(r.serverError == refused, "a refusal page is a server error");
+  Check(r.yineleEnabled == loggedIn && r.tekrarEnabled, "buttons");
+  if (r.succeeded()) {
+    Check(r.replyTag == 0 && r.replyData.size() == kQuotaResultSize, "the record is exactly 1576 bytes");
+    TAdslParser parser;
+    parser.Parse(platform::AnsiToWide(page));
+    Check(parser.Status() == 0 && parser.Count() > 0 && parser.Count() <= 12, "the parser agrees");
+    const QuotaSummary summary = SummaryOf(parser);
+    CheckSummary(summary);
+    CheckRecord(r.replyData.data(), summary);
+    Check(r.sound == ReportOutcome::Sound::Ok && r.focus == ReportOutcome::Focus::Kapat, "success outcome");
+  } else {
+    Check(r.replyTag == -1 && r.replyData.size() % 2 == 0, "the failure text goes as UTF-16");
+    const std::u16string tail = ResourceText(IDS_TRY_REFRESH);
+    Check(r.statusText.size() >= tail.size() && r.statusText.ends_with(tail), "failure text ends with the hint");
+    Check(r.sound == ReportOutcome::Sound::Fail && r.focus == ReportOutcome::Focus::Tekrar, "failure outcome");
+  }
+
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    TAdslParser wide;
+    try {
+      wide.Parse(DecodeUtf16Le(page.substr(2)));
+    } catch (const std::exception&) {
+      return 0;  // the report turns this into its own failure
+    }
+    if (wide.Status() == 0) {
+      const QuotaSummary summary = SummaryOf(wide);
+      CheckSummary(summary);
+      const QuotaResultBytes record = BuildQuotaResult(summary);
+      CheckRecord(record.data(), summary);
+    }
+    (void)ServerErrorText(DecodeUtf16Le(page.substr(2)));
+  }
+  return 0;
+}
