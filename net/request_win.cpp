@@ -11,10 +11,48 @@ namespace {
 constexpr DWORD kHeaderBufferSize = 1024;
 constexpr DWORD kReadBufferSize = 8192;
 
+// WinInet's own defaults are long or, for some of its calls, unbounded, and
+// a quota dialog being closed has to wait for its running request. Each
+// limit holds for one operation: establishing a connection (the proxy's or
+// the server's; WinInet may try each address of a name once), handing over
+// the request, and each single wait for answer bytes.
+constexpr DWORD kConnectTimeoutMs = 30 * 1000;
+constexpr DWORD kSendTimeoutMs = 30 * 1000;
+constexpr DWORD kReceiveTimeoutMs = 30 * 1000;
+// Reading the body stops once this much time has passed since Execute
+// began, so a server that trickles its answer a byte at a time cannot hold a
+// request either. The longest a request can take, then: a server that never
+// answers, connect + send + one receive time-out (90 s, plus 30 s for each
+// further address WinInet tries); one that answers its headers in time but
+// not its body, the deadline plus one receive time-out (150 s), checked
+// between reads. A redirect WinInet follows starts its own exchange before
+// the body; only a server that trickles its header lines slower than the
+// receive time-out but never stops is bounded by WinInet alone.
+constexpr ULONGLONG kBodyDeadlineMs = 120 * 1000;
+// The answer is held in memory whole, in a 32-bit process. The largest real
+// answer is the transfer page (about 20 KB); the security-code image and
+// sound are a few KB to a few hundred. A body beyond this is no answer of
+// any service the program talks to: the request fails as if the connection
+// had broken, and what was read is dropped.
+constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
+
+// Limits for one handle; a handle that refuses an option keeps WinInet's
+// value (the request is not failed for it).
+void LimitWaits(HINTERNET handle) {
+  DWORD connect = kConnectTimeoutMs;
+  DWORD send = kSendTimeoutMs;
+  DWORD receive = kReceiveTimeoutMs;
+  ::InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
+  ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
 bool ValidIndex(int index) { return index >= 0 && index < kFieldCount; }
 
 // One header value, or empty text when the header is absent or does not fit
-// (with its terminator) in the fixed buffer.
+// (with its terminator) in the fixed buffer. A longer header is treated as
+// absent: the call is told the buffer's size and fails without writing past
+// it, and the length it then reports is not trusted beyond the buffer.
 std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   char buffer[kHeaderBufferSize] = {};
   DWORD length = sizeof buffer;
@@ -59,6 +97,7 @@ void TRequest::AddHeader(const std::string& value, const char* format) {
 std::int32_t TRequest::Execute(HINTERNET internet) {
   using namespace request_field;
   if (!internet) return -1;
+  const ULONGLONG started = ::GetTickCount64();
   const auto context = static_cast<DWORD_PTR>(Context);
 
   // Only the two standard ports: the portal and every other service the
@@ -67,6 +106,10 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   const UniqueInternet connection(::InternetConnectA(internet, fields_[kHost].c_str(), port, nullptr,
                                                      nullptr, INTERNET_SERVICE_HTTP, 0, context));
   if (!connection) return -1;
+  // Set on every level: the handle passed in need not come from
+  // OpenInternet, and a new handle's inheritance of the values differs
+  // between WinInet versions.
+  LimitWaits(connection.get());
 
   // Deliberately no INTERNET_FLAG_IGNORE_CERT_* flags: the portal sends the
   // user's password, so a certificate WinInet does not trust must end the
@@ -81,6 +124,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
                                                   fields_[kPath].c_str(), fields_[kVersion].c_str(),
                                                   nullptr, nullptr, flags, context));
   if (!request) return -1;
+  LimitWaits(request.get());
 
   // The order is part of what the portal sees; keep it.
   AddHeader(fields_[kAccept], "Accept: %s\r\n");
@@ -99,10 +143,17 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   response_->RawHeaders = QueryHeader(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF);
 
   // Every read asks for a full buffer; the available count only tells that
-  // data (or the end) is there. ERROR_IO_PENDING is not a failure.
+  // data (or the end) is there. ERROR_IO_PENDING is not a failure. A body
+  // over the limit, or one still arriving at the deadline (a server that
+  // sends forever or trickles), fails the request with nothing kept.
+  const auto giveUp = [this] {
+    std::string().swap(response_->Content);
+    return -1;
+  };
   char buffer[kReadBufferSize];
   DWORD read = 1;
   do {
+    if (::GetTickCount64() - started > kBodyDeadlineMs) return giveUp();
     DWORD available = 0;
     if (::InternetQueryDataAvailable(request.get(), &available, 0, context)) {
       ZeroMemory(buffer, sizeof buffer);
@@ -111,6 +162,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
         if (::GetLastError() != ERROR_IO_PENDING) return -1;
       } else {
         read = got;
+        if (got > kMaxBodyBytes - response_->Content.size()) return giveUp();
         response_->Content.append(buffer, got);
       }
     } else if (::GetLastError() != ERROR_IO_PENDING) {
@@ -128,6 +180,7 @@ TRequest::~TRequest() {
 bool OpenInternet() {
   CloseInternet();
   InternetHandle.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (InternetHandle) LimitWaits(InternetHandle.get());
   return static_cast<bool>(InternetHandle);
 }
 
