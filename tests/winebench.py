@@ -90,9 +90,9 @@ def run_with_fake_parent(program, args, timeout=60, env_extra=None, raw=False, h
 
 class PeakMemory:
     """Samples the peak resident memory (VmHWM, in KiB) of every Wine process
-    whose program file is named `name`, while the block runs:
+    running the program at host path `program`, while the block runs:
 
-        with PeakMemory("orvix.exe") as mem:
+        with PeakMemory(build_file("app/orvix.exe")) as mem:
             ...
         mem.peak_kib()        # the largest peak of one such process
 
@@ -100,8 +100,9 @@ class PeakMemory:
     peak up to then; sampling every few milliseconds keeps the gap small.
     """
 
-    def __init__(self, name, interval=0.005):
-        self.name = name.lower()
+    def __init__(self, program, interval=0.005):
+        # Wine shows a process's command line as Windows gives it.
+        self.name = windows_path(program).lower()
         self.interval = interval
         self.peaks = {}
         self._stop = threading.Event()
@@ -113,7 +114,7 @@ class PeakMemory:
                 argv0 = f.read().split(b"\0")[0].decode("utf-8", "replace")
         except OSError:
             return False
-        return argv0.replace("\\", "/").rsplit("/", 1)[-1].lower() == self.name
+        return argv0.strip('"').lower() == self.name
 
     def _sample(self, known):
         now = time.monotonic()

@@ -596,11 +596,11 @@ def test_huge_endless_and_stalled_transfer_pages_fail_the_step():
     stays near what it was at code entry."""
     prepare_settings()
     with Query(portal(**{P_TRANSFER: {"body_size": 300 * 1000 * 1000}})) as q:
-        with PeakMemory("orvix.exe") as before:
+        with PeakMemory(ORVIX) as before:
             q.window()
             q.wait_entry()
         timings = {}
-        with PeakMemory("orvix.exe") as after:
+        with PeakMemory(ORVIX) as after:
             q.login()
             started = time.monotonic()
             q.wait_status(lambda t: t == S[216], timeout=60)

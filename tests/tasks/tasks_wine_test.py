@@ -302,7 +302,7 @@ def test_geturl_huge_and_endless_bodies_fail_in_bounded_memory():
             scheme = "https" if path == "/huge" else "http"
             # The parent holds the reply a moment: the process is sampled
             # after its request, while it waits.
-            with PeakMemory("orvix.exe") as mem:
+            with PeakMemory(ORVIX) as mem:
                 run = run_with_fake_parent(ORVIX, ["-geturl", "{parent}", scheme + "://files.example" + path],
                                            env_extra=net.env(), hold_ms=300)
             peaks[path] = (mem.peak_kib(), round(time.monotonic() - started, 1))
