@@ -1,5 +1,6 @@
 #include "net/request_win.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace orvix {
@@ -60,6 +61,27 @@ std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   if (!::HttpQueryInfoA(request, infoLevel, buffer, &length, &index)) return {};
   const std::string_view text(buffer, length < sizeof buffer ? length : sizeof buffer);
   return std::string(text.substr(0, text.find('\0')));
+}
+
+// The body length the answer announced, when the body must have it (not
+// for HEAD, 1xx, 204 or 304 answers). WinInet reports a connection that
+// closes before the announced end as a plain end of data, so this is how a
+// cut answer is told from a whole one.
+bool AnnouncedLength(HINTERNET request, const std::string& method, std::uint64_t& length) {
+  if (method == "HEAD") return false;
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  DWORD index = 0;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
+    return false;
+  if (status < 200 || status == 204 || status == 304) return false;
+  char text[32] = {};
+  size = sizeof text - 1;
+  index = 0;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, &index)) return false;
+  const char* end = text + (size < sizeof text ? size : sizeof text - 1);
+  const auto [ptr, ec] = std::from_chars(text, end, length);
+  return ec == std::errc() && ptr != text;
 }
 
 }  // namespace
@@ -141,6 +163,8 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
   response_->SetField(response_field::kSetCookie, QueryHeader(request.get(), HTTP_QUERY_SET_COOKIE));
   response_->RawHeaders = QueryHeader(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF);
+  std::uint64_t announced = 0;
+  const bool hasLength = AnnouncedLength(request.get(), fields_[kMethod], announced);
 
   // Every read asks for a full buffer; the available count only tells that
   // data (or the end) is there. ERROR_IO_PENDING is not a failure. A body
@@ -169,6 +193,9 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
       return -1;
     }
   } while (read != 0);
+  // An answer cut short is a broken connection: what arrived stays, as for
+  // any failed read.
+  if (hasLength && response_->Content.size() < announced) return -1;
   return 0;
 }
 

@@ -64,6 +64,7 @@ class Wire(unittest.TestCase):
                 route("/target", body="arrived"),
                 route("/big", body_file=big_file),
                 route("/upload", method="POST", body="stored"),
+                route("/cut", body="x" * 5000, drop="body"),
                 route("/at-limit", body_size=LIMIT),
                 route("/over-limit", body_size=LIMIT + 1),
                 route("/endless", body_endless=True),
@@ -240,6 +241,11 @@ class Wire(unittest.TestCase):
             for path in ("/over-limit", "/endless"):
                 r = self.request(path, *secure)
                 self.assertEqual((r["result"], r["body_len"]), (-1, 0), (path, secure))
+
+    def test_answer_cut_before_its_length_fails_and_keeps_what_came(self):
+        for secure in ((), ("--secure",)):
+            r = self.request("/cut", *secure)
+            self.assertEqual((r["result"], r["body"]), (-1, b"x" * 2500), secure)
 
     def test_headers_far_longer_than_the_buffer(self):
         r = self.request("/header-64k")
