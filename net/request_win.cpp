@@ -1,6 +1,6 @@
 #include "net/request_win.h"
 
-#include <cstdint>
+#include <charconv>
 #include <string_view>
 
 namespace orvix {
@@ -12,10 +12,48 @@ namespace {
 constexpr DWORD kHeaderBufferSize = 1024;
 constexpr DWORD kReadBufferSize = 8192;
 
+// WinInet's own defaults are long or, for some of its calls, unbounded, and
+// a quota dialog being closed has to wait for its running request. Each
+// limit holds for one operation: establishing a connection (the proxy's or
+// the server's; WinInet may try each address of a name once), handing over
+// the request, and each single wait for answer bytes.
+constexpr DWORD kConnectTimeoutMs = 30 * 1000;
+constexpr DWORD kSendTimeoutMs = 30 * 1000;
+constexpr DWORD kReceiveTimeoutMs = 30 * 1000;
+// Reading the body stops once this much time has passed since Execute
+// began, so a server that trickles its answer a byte at a time cannot hold a
+// request either. The longest a request can take, then: a server that never
+// answers, connect + send + one receive time-out (90 s, plus 30 s for each
+// further address WinInet tries); one that answers its headers in time but
+// not its body, the deadline plus one receive time-out (150 s), checked
+// between reads. A redirect WinInet follows starts its own exchange before
+// the body; only a server that trickles its header lines slower than the
+// receive time-out but never stops is bounded by WinInet alone.
+constexpr ULONGLONG kBodyDeadlineMs = 120 * 1000;
+// The answer is held in memory whole, in a 32-bit process. The largest real
+// answer is the transfer page (about 20 KB); the security-code image and
+// sound are a few KB to a few hundred. A body beyond this is no answer of
+// any service the program talks to: the request fails as if the connection
+// had broken, and what was read is dropped.
+constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
+
+// Limits for one handle; a handle that refuses an option keeps WinInet's
+// value (the request is not failed for it).
+void LimitWaits(HINTERNET handle) {
+  DWORD connect = kConnectTimeoutMs;
+  DWORD send = kSendTimeoutMs;
+  DWORD receive = kReceiveTimeoutMs;
+  ::InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  ::InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
+  ::InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
 bool ValidIndex(int index) { return index >= 0 && index < kFieldCount; }
 
 // One header value, or empty text when the header is absent or does not fit
-// (with its terminator) in the fixed buffer.
+// (with its terminator) in the fixed buffer. A longer header is treated as
+// absent: the call is told the buffer's size and fails without writing past
+// it, and the length it then reports is not trusted beyond the buffer.
 std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   char buffer[kHeaderBufferSize] = {};
   DWORD length = sizeof buffer;
@@ -25,20 +63,25 @@ std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   return std::string(text.substr(0, text.find('\0')));
 }
 
-// Whether the body ended before the length its header announced. A
-// connection that breaks mid-body ends WinInet's reads as if the body were
-// complete; such an answer (half a security-code picture, half a transfer
-// page) is a failed exchange, not a short answer.
-bool CutShort(HINTERNET request, const std::string& method, std::size_t received) {
+// The body length the answer announced, when the body must have it (not
+// for HEAD, 1xx, 204 or 304 answers). WinInet reports a connection that
+// closes before the announced end as a plain end of data, so this is how a
+// cut answer is told from a whole one.
+bool AnnouncedLength(HINTERNET request, const std::string& method, std::uint64_t& length) {
   if (method == "HEAD") return false;
-  const std::string announced = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
-  if (announced.empty() || announced.size() > 18) return false;
-  std::uint64_t length = 0;
-  for (const char c : announced) {
-    if (c < '0' || c > '9') return false;
-    length = length * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return received < length;
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  DWORD index = 0;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
+    return false;
+  if (status < 200 || status == 204 || status == 304) return false;
+  char text[32] = {};
+  size = sizeof text - 1;
+  index = 0;
+  if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, &index)) return false;
+  const char* end = text + (size < sizeof text ? size : sizeof text - 1);
+  const auto [ptr, ec] = std::from_chars(text, end, length);
+  return ec == std::errc() && ptr != text;
 }
 
 }  // namespace
@@ -76,6 +119,7 @@ void TRequest::AddHeader(const std::string& value, const char* format) {
 std::int32_t TRequest::Execute(HINTERNET internet) {
   using namespace request_field;
   if (!internet) return -1;
+  const ULONGLONG started = ::GetTickCount64();
   const auto context = static_cast<DWORD_PTR>(Context);
 
   // Only the two standard ports: the portal and every other service the
@@ -84,6 +128,10 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   const UniqueInternet connection(::InternetConnectA(internet, fields_[kHost].c_str(), port, nullptr,
                                                      nullptr, INTERNET_SERVICE_HTTP, 0, context));
   if (!connection) return -1;
+  // Set on every level: the handle passed in need not come from
+  // OpenInternet, and a new handle's inheritance of the values differs
+  // between WinInet versions.
+  LimitWaits(connection.get());
 
   // Deliberately no INTERNET_FLAG_IGNORE_CERT_* flags: the portal sends the
   // user's password, so a certificate WinInet does not trust must end the
@@ -98,6 +146,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
                                                   fields_[kPath].c_str(), fields_[kVersion].c_str(),
                                                   nullptr, nullptr, flags, context));
   if (!request) return -1;
+  LimitWaits(request.get());
 
   // The order is part of what the portal sees; keep it.
   AddHeader(fields_[kAccept], "Accept: %s\r\n");
@@ -114,12 +163,21 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
   response_->SetField(response_field::kSetCookie, QueryHeader(request.get(), HTTP_QUERY_SET_COOKIE));
   response_->RawHeaders = QueryHeader(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF);
+  std::uint64_t announced = 0;
+  const bool hasLength = AnnouncedLength(request.get(), fields_[kMethod], announced);
 
   // Every read asks for a full buffer; the available count only tells that
-  // data (or the end) is there. ERROR_IO_PENDING is not a failure.
+  // data (or the end) is there. ERROR_IO_PENDING is not a failure. A body
+  // over the limit, or one still arriving at the deadline (a server that
+  // sends forever or trickles), fails the request with nothing kept.
+  const auto giveUp = [this] {
+    std::string().swap(response_->Content);
+    return -1;
+  };
   char buffer[kReadBufferSize];
   DWORD read = 1;
   do {
+    if (::GetTickCount64() - started > kBodyDeadlineMs) return giveUp();
     DWORD available = 0;
     if (::InternetQueryDataAvailable(request.get(), &available, 0, context)) {
       ZeroMemory(buffer, sizeof buffer);
@@ -128,13 +186,16 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
         if (::GetLastError() != ERROR_IO_PENDING) return -1;
       } else {
         read = got;
+        if (got > kMaxBodyBytes - response_->Content.size()) return giveUp();
         response_->Content.append(buffer, got);
       }
     } else if (::GetLastError() != ERROR_IO_PENDING) {
       return -1;
     }
   } while (read != 0);
-  if (CutShort(request.get(), fields_[kMethod], response_->Content.size())) return -1;
+  // An answer cut short is a broken connection: what arrived stays, as for
+  // any failed read.
+  if (hasLength && response_->Content.size() < announced) return -1;
   return 0;
 }
 
@@ -146,6 +207,7 @@ TRequest::~TRequest() {
 bool OpenInternet() {
   CloseInternet();
   InternetHandle.reset(::InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (InternetHandle) LimitWaits(InternetHandle.get());
   return static_cast<bool>(InternetHandle);
 }
 

@@ -82,8 +82,12 @@ class TRequest {
   // Sends the request under the given internet handle and reads the whole
   // answer into Response(). Returns 0 when the request was sent and its
   // answer read to the end, -1 on any failure (no handle, no connection,
-  // failed send, failed read). The HTTP status is not examined: an error
-  // page is a success. A failed request may leave a partial response.
+  // failed send, failed read, a time-out, an answer that ends before the
+  // length it announced). The HTTP status is not examined: an error page is
+  // a success. A failed request may leave a partial response; a body beyond
+  // 8 MiB, or one still arriving two minutes after the start, fails the
+  // request with an empty body. Every wait is bounded (see request_win.cpp
+  // for the figures).
   // Execute a request only once: the header text it builds is kept.
   std::int32_t Execute(HINTERNET internet);
 

@@ -10,6 +10,8 @@ import json
 import os
 import subprocess
 import sys
+import threading
+import time
 
 
 def source_dir():
@@ -72,16 +74,87 @@ class FakeParentRun:
                 for m in self.messages if m.get("msg") == "copydata"]
 
 
-def run_with_fake_parent(program, args, timeout=60, env_extra=None, raw=False):
+def run_with_fake_parent(program, args, timeout=60, env_extra=None, raw=False, hold_ms=0):
     """Runs program (host path) under tools/fake-parent; '{parent}' in args
     becomes the parent window's handle. With raw=True, args is one string:
-    the command-line tail as it is."""
+    the command-line tail as it is. hold_ms keeps the sender of each
+    WM_COPYDATA waiting that long."""
     fake_parent = build_file("tools/fake-parent/fake-parent.exe")
     tail = [args] if raw else list(args)
-    cmd = ["--timeout", str(timeout)] + (["--raw"] if raw else []) + [windows_path(program)] + tail
+    cmd = ["--timeout", str(timeout)] + (["--raw"] if raw else []) + (["--hold", str(hold_ms)] if hold_ms else [])
+    cmd += [windows_path(program)] + tail
     proc = run_under_wine(fake_parent, cmd, env_extra, timeout + 30)
     messages = [json.loads(line) for line in proc.stdout.decode("utf-8").splitlines() if line.strip()]
     return FakeParentRun(proc.returncode, messages, proc.stderr.decode("utf-8", "replace"))
+
+
+class PeakMemory:
+    """Samples the peak resident memory (VmHWM, in KiB) of every Wine process
+    running the program at host path `program`, while the block runs:
+
+        with PeakMemory(build_file("app/orvix.exe")) as mem:
+            ...
+        mem.peak_kib()        # the largest peak of one such process
+
+    A process's peak can only grow, so the last sample before it ends is its
+    peak up to then; sampling every few milliseconds keeps the gap small.
+    """
+
+    def __init__(self, program, interval=0.005):
+        # Wine shows a process's command line as Windows gives it.
+        self.name = windows_path(program).lower()
+        self.interval = interval
+        self.peaks = {}
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+
+    def _matches(self, pid):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                argv0 = f.read().split(b"\0")[0].decode("utf-8", "replace")
+        except OSError:
+            return False
+        return argv0.strip('"').lower() == self.name
+
+    def _sample(self, known):
+        now = time.monotonic()
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            # A starting Wine process shows the loader's name first: look
+            # again at one that did not match, now and then.
+            match, seen = known.get(pid, (False, 0.0))
+            if not match and now - seen > 0.05:
+                match = self._matches(pid)
+                known[pid] = (match, now)
+            if not match:
+                continue
+            try:
+                with open("/proc/%s/status" % pid) as f:
+                    for line in f:
+                        if line.startswith("VmHWM:"):
+                            kib = int(line.split()[1])
+                            self.peaks[pid] = max(self.peaks.get(pid, 0), kib)
+            except OSError:
+                pass
+
+    def _run(self):
+        known = {}
+        while not self._stop.is_set():
+            self._sample(known)
+            time.sleep(self.interval)
+
+    def peak_kib(self):
+        return max(self.peaks.values(), default=0)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join()
+        return False
 
 
 def main_for(tests):

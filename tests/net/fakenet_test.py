@@ -11,6 +11,7 @@ import socket
 import ssl
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
@@ -38,6 +39,9 @@ class FakeNetworkTest(unittest.TestCase):
                 {"host": HOST, "path": "/drop", "response": {"drop": True}},
                 {"host": HOST, "path": "/half", "response": {"drop": "body", "body": "x" * 1000}},
                 {"host": HOST, "path": "/secure-only", "scheme": "https", "response": {"body": "tls"}},
+                {"host": HOST, "path": "/sized", "response": {"body_size": 200000}},
+                {"host": HOST, "path": "/endless", "response": {"body_endless": True}},
+                {"host": HOST, "path": "/stall", "response": {"stall": 1.5, "body_size": 10}},
             ],
             "untrusted_hosts": ["impostor.example"],
         }
@@ -94,6 +98,27 @@ class FakeNetworkTest(unittest.TestCase):
             self.plain("GET", "/drop")
         with self.assertRaises((http.client.IncompleteRead, ConnectionError)):
             self.plain("GET", "/half")
+
+    def test_generated_bodies_and_a_stall_after_the_headers(self):
+        resp, data = self.plain("GET", "/sized")
+        self.assertEqual((resp.getheader("Content-Length"), len(data), data[:3]), ("200000", 200000, b" !\""))
+        # No length: the body runs until the client stops reading.
+        conn = http.client.HTTPConnection("127.0.0.1", self.net.port, timeout=10)
+        conn.request("GET", "http://%s/endless" % HOST)
+        resp = conn.getresponse()
+        self.assertIsNone(resp.getheader("Content-Length"))
+        self.assertEqual(len(resp.read(3 * 1024 * 1024)), 3 * 1024 * 1024)
+        conn.close()
+        # The headers arrive, then nothing until the stall ends the connection.
+        conn = http.client.HTTPConnection("127.0.0.1", self.net.port, timeout=10)
+        conn.request("GET", "http://%s/stall" % HOST)
+        resp = conn.getresponse()
+        self.assertEqual(resp.getheader("Content-Length"), "10")
+        started = time.monotonic()
+        with self.assertRaises(http.client.IncompleteRead):
+            resp.read()
+        self.assertGreater(time.monotonic() - started, 1.0)
+        conn.close()
 
     def test_log_keeps_header_order_case_and_body(self):
         body = bytes([0, 1, 2, 255]) + b"a=b"

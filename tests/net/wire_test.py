@@ -26,6 +26,7 @@ PROBE = None
 HOST = "portal.example"
 BAD_CA_HOST = "impostor.example"
 BIG = random.Random(1254).randbytes(1024 * 1024)
+LIMIT = 8 * 1024 * 1024  # the largest body a request keeps
 
 
 def bench_ca_dir():
@@ -63,6 +64,12 @@ class Wire(unittest.TestCase):
                 route("/target", body="arrived"),
                 route("/big", body_file=big_file),
                 route("/upload", method="POST", body="stored"),
+                route("/cut", body="x" * 5000, drop="body"),
+                route("/at-limit", body_size=LIMIT),
+                route("/over-limit", body_size=LIMIT + 1),
+                route("/endless", body_endless=True),
+                route("/header-64k", headers=[["Set-Cookie", "c=" + "x" * 65536], ["X-Pad", "y" * 65536]],
+                      body="tail"),
             ],
             "untrusted_hosts": [BAD_CA_HOST],
         }
@@ -224,6 +231,25 @@ class Wire(unittest.TestCase):
         r = self.request("/upload", "--secure", "--slot", "2", "POST", "--body-file", self.big_file)
         self.assertEqual((r["result"], r["body"]), (0, b"stored"))
         self.assertTrue(self.only_request()["data"] == BIG, "upload differs")
+
+    def test_body_limit_and_endless_body(self):
+        # Up to the limit the body is kept; one byte more, or a body that
+        # never ends, fails like a broken connection and keeps nothing.
+        for secure in ((), ("--secure",)):
+            r = self.request("/at-limit", *secure)
+            self.assertEqual((r["result"], r["body_len"]), (0, LIMIT), secure)
+            for path in ("/over-limit", "/endless"):
+                r = self.request(path, *secure)
+                self.assertEqual((r["result"], r["body_len"]), (-1, 0), (path, secure))
+
+    def test_answer_cut_before_its_length_fails_and_keeps_what_came(self):
+        for secure in ((), ("--secure",)):
+            r = self.request("/cut", *secure)
+            self.assertEqual((r["result"], r["body"]), (-1, b"x" * 2500), secure)
+
+    def test_headers_far_longer_than_the_buffer(self):
+        r = self.request("/header-64k")
+        self.assertEqual((r["result"], r["setcookie"], r["raw_headers"], r["body"]), (0, b"", b"", b"tail"))
 
     def test_unix_time_is_the_same_in_every_zone(self):
         biases = set()

@@ -9,6 +9,7 @@ import copy
 import glob
 import json
 import os
+import random
 import re
 import struct
 import subprocess
@@ -19,7 +20,7 @@ import time
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
 from uidriver import UiDriver, bmp_to_png, read_bmp  # noqa: E402
-from winebench import bench_env, build_file, main_for, windows_path  # noqa: E402
+from winebench import PeakMemory, bench_env, build_file, main_for, windows_path  # noqa: E402
 
 SRC = os.environ["ORVIX_SOURCE_DIR"]
 ORVIX = build_file("app/orvix.exe")
@@ -68,12 +69,15 @@ def expect(cond, what):
         raise AssertionError(what)
 
 
-def credentials_hash(user, password):
-    """The stored form of the credentials, as the parent writes it."""
+def scramble(plain):
+    """The stored form of a credentials text, as the parent writes it."""
     with open(os.path.join(SRC, "store", "credentials_key.h"), encoding="utf-8") as f:
         key = bytes(int(x, 16) for x in re.findall(r"0x([0-9A-F]{2})", f.read()))
-    plain = (user + "\r\n" + password).encode("cp1254")
     return base64.b64encode(bytes(b ^ key[i % len(key)] for i, b in enumerate(plain))).decode()
+
+
+def credentials_hash(user, password):
+    return scramble((user + "\r\n" + password).encode("cp1254"))
 
 
 def write_ini(path, sections):
@@ -595,6 +599,88 @@ def test_no_credentials_no_dialog():
             expect(q.ui.wait_window(TITLE, 500, check=False).get("error") == "timeout", "no dialog")
 
 
+def test_huge_endless_and_stalled_transfer_pages_fail_the_step():
+    """The transfer page as 300 MB, as a body without end, and as headers
+    followed by silence: each fails the step (216, "Tekrar" enabled) instead
+    of filling memory or waiting for ever; the peak memory of the process
+    stays near what it was at code entry."""
+    prepare_settings()
+    with Query(portal(**{P_TRANSFER: {"body_size": 300 * 1000 * 1000}})) as q:
+        with PeakMemory(ORVIX) as before:
+            q.window()
+            q.wait_entry()
+        timings = {}
+        with PeakMemory(ORVIX) as after:
+            q.login()
+            started = time.monotonic()
+            q.wait_status(lambda t: t == S[216], timeout=60)
+            timings["huge"] = round(time.monotonic() - started, 1)
+            time.sleep(0.2)
+        expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and q.state(REFRESH)["enabled"],
+               q.state(RESTART))
+        expect(q.copydata() == [], q.copydata())
+        print("-query peak VmHWM KiB: at code entry %d, after the 300 MB page %d"
+              % (before.peak_kib(), after.peak_kib()))
+        expect(0 < before.peak_kib() and after.peak_kib() - before.peak_kib() < 40 * 1024,
+               (before.peak_kib(), after.peak_kib()))
+        # "Yinele" asks again: a body without end, then silence after the
+        # headers, which the receive time-out ends.
+        for name, change, limit in (("endless", {"body_endless": True}, 30), ("stall", {"stall": 300}, 75)):
+            q.net.set_scenario(portal(**{P_TRANSFER: change}))
+            count = q.portal_paths().count(P_TRANSFER)
+            started = time.monotonic()
+            q.ui.click(REFRESH)
+            q.wait_status(lambda t: t == S[216] and q.portal_paths().count(P_TRANSFER) == count + 1,
+                          timeout=limit + 15)
+            timings[name] = round(time.monotonic() - started, 1)
+            expect(timings[name] <= limit and q.state(RESTART)["enabled"], (name, timings))
+        print("-query seconds until the failure shows:", timings)
+        expect(timings["stall"] >= 20, timings)
+        q.ui.click(CLOSE)
+        expect(q.finish() == 0 and q.copydata() == [], q.out)
+
+
+def test_damaged_account_file_shows_nothing_and_stays_as_it_was():
+    """account.ini cut short, a lone byte-order mark, random bytes and 10 MB
+    of text whose credentials do not decode: no dialog, nothing to the
+    parent, no portal request, and the file keeps its bytes and time."""
+    good = b"\xff\xfe" + ("[account]\r\nhash=%s\r\n" % credentials_hash(USER, PASSWORD)).encode("utf-16-le")
+    # Cut inside the user name's part of the hash, and inside a code unit.
+    cut = good[:len(b"\xff\xfe" + "[account]\r\nhash=".encode("utf-16-le")) + 2 * 12 + 1]
+    big = b"\xff\xfe" + ("[account]\r\nhash=%s\r\n[update]\r\n" % scramble(b"x" * (3 * 1024 * 1024))
+                         ).encode("utf-16-le")
+    big += ("download=%s\r\n" % ("1" * 1000)).encode("utf-16-le") * ((10 * 1024 * 1024 - len(big)) // 2030)
+    cases = {"cut short": cut, "lone BOM": b"\xff\xfe", "random": random.Random(14).randbytes(4096),
+             "10 MB": big}
+    for name, data in cases.items():
+        folder = prepare_settings(account=False)
+        path = os.path.join(folder, "account.ini")
+        with open(path, "wb") as f:
+            f.write(data)
+        old = os.stat(path).st_mtime_ns - 10 ** 9  # a second back, so any write shows
+        os.utime(path, ns=(old, old))
+        with Query(portal()) as q:
+            status = q.finish(90)
+            expect(status == 0 and q.out == [], (name, status, q.out))
+            expect(q.portal_paths() == [], (name, q.portal_paths()))
+            expect(q.ui.wait_window(TITLE, 500, check=False).get("error") == "timeout", (name, "no dialog"))
+        with open(path, "rb") as f:
+            expect(f.read() == data, (name, "file changed"))
+        expect(os.stat(path).st_mtime_ns == old, (name, "file written"))
+
+
+def test_unreadable_parent_argument_still_runs_the_query():
+    """A parent argument of thousands of characters or in a foreign script
+    is no window: the query runs and tells nobody."""
+    for parent in ("7" * 5000, "Привет日本"):
+        prepare_settings()
+        with Query(portal(), parent_args=("-query", parent, "extra")) as q:
+            q.window()
+            q.wait_entry()
+            q.ui.command(2)
+            expect(q.finish() == 0 and q.out == [], q.out)
+
+
 if __name__ == "__main__":
     main_for([
         test_full_query_reads_the_code_logs_in_and_reports,
@@ -610,4 +696,7 @@ if __name__ == "__main__":
         test_untrusted_portal_certificate_sends_nothing,
         test_cacheable_security_code_is_fetched_again,
         test_no_credentials_no_dialog,
+        test_huge_endless_and_stalled_transfer_pages_fail_the_step,
+        test_damaged_account_file_shows_nothing_and_stays_as_it_was,
+        test_unreadable_parent_argument_still_runs_the_query,
     ])

@@ -12,7 +12,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
-from winebench import bench_env, build_file, main_for, run_under_wine, run_with_fake_parent  # noqa: E402
+from winebench import PeakMemory, bench_env, build_file, main_for, run_under_wine, run_with_fake_parent  # noqa: E402
 
 ORVIX = build_file("app/orvix.exe")
 HELPER = build_file("tests/tasks/task-helper.exe")
@@ -281,6 +281,39 @@ def test_geturl():
         expect([r for r in net.requests() if r["host"] == "evil.example"] == [], "request reached evil.example")
 
 
+def test_geturl_huge_and_endless_bodies_fail_in_bounded_memory():
+    """A 300 MB answer and one that never ends: the fetch fails as a broken
+    connection would (the empty tag-0 reply) instead of holding the body,
+    and the process's peak memory stays near that of a tiny fetch."""
+    scenario = {"routes": [
+        {"host": "files.example", "method": "GET", "path": "/small", "response": {"body": "A"}},
+        # Over HTTPS: on a plain connection Wine's WinInet, closing a request
+        # whose announced body is not read to the end, reads on for as long
+        # as the rest arrives without waiting (to reuse the connection),
+        # which a local server feeds for the whole 300 MB.
+        {"host": "files.example", "method": "GET", "path": "/huge", "scheme": "https",
+         "response": {"body_size": 300 * 1000 * 1000}},
+        {"host": "files.example", "method": "GET", "path": "/endless", "response": {"body_endless": True}},
+    ]}
+    peaks = {}
+    with FakeNetwork(scenario, ca_dir=ca_dir()) as net:
+        for path, want in (("/small", b"A"), ("/huge", b""), ("/endless", b"")):
+            started = time.monotonic()
+            scheme = "https" if path == "/huge" else "http"
+            # The parent holds the reply a moment: the process is sampled
+            # after its request, while it waits.
+            with PeakMemory(ORVIX) as mem:
+                run = run_with_fake_parent(ORVIX, ["-geturl", "{parent}", scheme + "://files.example" + path],
+                                           env_extra=net.env(), hold_ms=300)
+            peaks[path] = (mem.peak_kib(), round(time.monotonic() - started, 1))
+            expect(run.status == 0 and run.copydata() == [(0, 0, want)], (path, run.status, run.messages))
+    print("-geturl peak VmHWM KiB, seconds:", peaks)
+    base = peaks["/small"][0]
+    expect(base > 0, "no orvix.exe process was sampled")
+    for path in ("/huge", "/endless"):
+        expect(peaks[path][0] - base < 40 * 1024, (path, peaks))
+
+
 if __name__ == "__main__":
     main_for([
         test_getmyip_first_source_answers,
@@ -293,4 +326,5 @@ if __name__ == "__main__":
         test_newuser_query,
         test_message_box_texts_and_types,
         test_geturl,
+        test_geturl_huge_and_endless_bodies_fail_in_bounded_memory,
     ])

@@ -39,10 +39,13 @@ const char kHelp[] =
     "\n"
     "--timeout  seconds to wait for the child (default 60); then the child is\n"
     "           killed and fake-parent exits 124.\n"
+    "--hold MS  answer each WM_COPYDATA only after MS milliseconds, keeping the\n"
+    "           sender waiting (so a test can look at it after its work).\n"
     "Exit status: the child's; 124 timeout; 125 the child could not be started;\n"
     "2 bad usage.\n";
 
 FILE* g_out = stdout;
+DWORD g_holdMs = 0;
 
 std::string Base64(const unsigned char* data, std::size_t n) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -73,6 +76,7 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
               ",\"wparam\":" + std::to_string(static_cast<std::uint64_t>(wParam)) +
               ",\"bytes\":" + std::to_string(cds->cbData) + ",\"data\":\"" +
               Base64(bytes, bytes ? cds->cbData : 0) + "\"}");
+    if (g_holdMs) Sleep(g_holdMs);
     return TRUE;
   }
   if (msg == kDialogOpened || msg == kDialogClosed) {
@@ -123,6 +127,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fake-parent: cannot write %s\n", argv[i]);
         return 2;
       }
+    } else if (a == "--hold" && i + 1 < argc) {
+      g_holdMs = static_cast<DWORD>(std::atoi(argv[++i]));
     } else if (a == "--raw") {
       raw = true;
     } else if (a.rfind("--", 0) == 0) {
