@@ -132,16 +132,22 @@ std::wstring WindowTitle(HWND w) {
 }
 
 // The text of a window, through WM_GETTEXT (the system carries the buffer
-// across processes for this message).
+// across processes for this message). The window may change its text
+// between the length and the text: a text that filled the buffer is read
+// again until the length stays put, so a longer new text is never cut.
 bool WindowText(HWND w, std::wstring& text) {
-  DWORD_PTR length = 0;
-  if (!::SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return false;
-  std::vector<wchar_t> buf(length + 1, L'\0');
-  DWORD_PTR got = 0;
-  if (!::SendMessageTimeoutW(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &got))
-    return false;
-  text.assign(buf.data(), std::min<std::size_t>(got, length));
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return false;
+    std::vector<wchar_t> buf(length + 2, L'\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutW(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                               kSendTimeoutMs, &got))
+      return false;
+    text.assign(buf.data(), std::min<std::size_t>(got, buf.size() - 1));
+    // One spare place: a text that fits with room to spare is whole.
+    if (got <= length) return true;
+  }
   return true;
 }
 
