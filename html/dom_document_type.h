@@ -10,7 +10,8 @@ class TDocumentType : public TNode {
   TDocumentType(TDocument* owner, const std::u16string& name, const std::u16string& publicId,
                 const std::u16string& systemId)
       : TNode(owner), publicId_(publicId), systemId_(systemId) {
-    localName_ = name;
+    // Not shared: a document type can move to another document.
+    SetLocalName(name, false);
   }
   int nodeType() const override { return DOCUMENT_TYPE_NODE; }
   std::unique_ptr<TNode> importInto(TDocument& doc, bool deep) const override;

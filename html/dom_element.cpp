@@ -7,13 +7,13 @@
 namespace orvix {
 
 TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
-  localName_ = std::move(name);
+  SetLocalName(name);
   isElement_ = true;
-  tagNumber_ = HtmlTagNumber(localName_);
+  tagNumber_ = HtmlTagNumber(*localName_);
 }
 
 TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
-  localName_ = std::move(name);
+  SetLocalName(name);
   isElement_ = true;
   tagNumber_ = tagNumber;
 }
@@ -23,10 +23,10 @@ TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& q
   namespaceIndex_ = namespaceIndex;
   const std::size_t colon = qualifiedName.find(u':');
   if (colon == std::u16string::npos) {
-    localName_ = qualifiedName;
+    SetLocalName(qualifiedName);
   } else {
     prefix_ = std::make_unique<std::u16string>(qualifiedName.substr(0, colon));
-    localName_ = qualifiedName.substr(colon + 1);
+    SetLocalName(std::u16string_view(qualifiedName).substr(colon + 1));
   }
   isElement_ = true;
   tagNumber_ = HtmlTagNumber(nodeName());

@@ -60,6 +60,7 @@ void TNode::operator delete(void* p, TNodeArena&) noexcept {
 }
 
 TNode::~TNode() {
+  if (ownsName_) std::unique_ptr<const std::u16string> doomed(localName_);
   if (searchRoot_ && ownerDocument_ != nullptr && ownerDocument_ != this)
     ownerDocument_->OrphanListsRootedAt(this);
   // Free the subtree without recursion: each node is stripped of its
@@ -99,6 +100,23 @@ const std::u16string& TNode::EmptyName() {
   return empty;
 }
 
+void TNode::SetLocalName(std::u16string_view name, bool shared) {
+  if (ownsName_) {
+    std::unique_ptr<const std::u16string> doomed(localName_);
+    ownsName_ = false;
+  }
+  localName_ = &EmptyName();
+  if (name.empty()) return;
+  if (TNodeArena* arena = shared ? ArenaOf(ownerDocument_) : nullptr) {
+    if (const std::u16string* common = arena->Name(name)) {
+      localName_ = common;
+      return;
+    }
+  }
+  localName_ = std::make_unique<const std::u16string>(name).release();
+  ownsName_ = true;
+}
+
 TNamedNodeMap* TNode::attributes() const {
   if (!attributes_ && isElement_)
     attributes_ = std::make_unique<TNamedNodeMap>(static_cast<TElement*>(const_cast<TNode*>(this)));
@@ -106,10 +124,10 @@ TNamedNodeMap* TNode::attributes() const {
 }
 
 std::u16string TNode::nodeName() const {
-  if (!prefix_ || prefix_->empty()) return localName_;
+  if (!prefix_ || prefix_->empty()) return *localName_;
   std::u16string name;
-  name.reserve(prefix_->size() + 1 + localName_.size());
-  name.append(*prefix_).append(1, u':').append(localName_);
+  name.reserve(prefix_->size() + 1 + localName_->size());
+  name.append(*prefix_).append(1, u':').append(*localName_);
   return name;
 }
 

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "html/dom_exception.h"
@@ -80,7 +81,7 @@ class TNode {
   TNamedNodeMap* attributes() const;
   TDocument* ownerDocument() const { return ownerDocument_; }
   const std::u16string& prefix() const { return prefix_ ? *prefix_ : EmptyName(); }
-  const std::u16string& localName() const { return localName_; }
+  const std::u16string& localName() const { return *localName_; }
   std::u16string namespaceURI() const;
 
   TNode* firstChild() const { return childNodes_.items_.empty() ? nullptr : childNodes_.items_.front(); }
@@ -135,6 +136,10 @@ class TNode {
   void NoteMutation();
 
   static const std::u16string& EmptyName();
+  // Names the node. Nodes made in the document's arena share one copy of
+  // each distinct name, kept by the arena (which outlives every such node);
+  // a node on the heap, or whose document may change, keeps its own copy.
+  void SetLocalName(std::u16string_view name, bool shared = true);
 
   // A page has hundreds of thousands of nodes, so the fields are laid out
   // to keep a node small: the flags share a word with the namespace index,
@@ -147,9 +152,13 @@ class TNode {
   bool isElement_ = false;
   // Set while some search list is rooted here, so destruction can tell it.
   bool searchRoot_ = false;
+  // Whether localName_ is this node's own heap copy.
+  bool ownsName_ = false;
   // Null when the name has no prefix.
   std::unique_ptr<std::u16string> prefix_;
-  std::u16string localName_;
+  // Never null; most nodes point at a name shared with the other nodes of
+  // their document, which saves a string per node.
+  const std::u16string* localName_ = &EmptyName();
   // Made on first use: most elements of a page have no attributes, and one
   // allocation less per element shows when parsing large pages.
   mutable std::unique_ptr<TNamedNodeMap> attributes_;

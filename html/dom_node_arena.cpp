@@ -20,7 +20,21 @@
 #define ORVIX_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
+#include "html/html_tables.h"
+
 namespace orvix {
+
+const std::u16string* TNodeArena::Name(std::u16string_view name) {
+  const THtmlTag& tag = FindHtmlTag(name);
+  if (tag.number != 0 && tag.name == name) return &tag.name;
+  // A real page uses a few hundred names; a page with thousands of made-up
+  // ones gains nothing from sharing and would only pay for the lookups, so
+  // past this its nodes keep their own.
+  if (names_.size() >= kSharedNames) return nullptr;
+  const auto it = names_.find(name);
+  if (it != names_.end()) return &*it;
+  return &*names_.emplace(name).first;
+}
 
 void* TNodeArena::Allocate(std::size_t size) {
   if (!Serves(size)) return nullptr;

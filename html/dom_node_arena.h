@@ -13,6 +13,9 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace orvix {
@@ -38,6 +41,13 @@ class TNodeArena {
   // without knowing its size; its room returns with the arena.
   void Abandon() noexcept { --live_; }
 
+  // The arena's one copy of `name`, kept as long as the arena, or nullptr
+  // when the table of shared names is full. Nodes name themselves with
+  // these, so a page's thousands of "p" and "class" share one string each;
+  // known tag names come from the tag table.
+  const std::u16string* Name(std::u16string_view name);
+  static constexpr std::size_t kSharedNames = 1024;
+
   // Node storage is handed out in multiples of this (nodes hold pointers
   // and integers, nothing aligned wider).
   static constexpr std::size_t kAlign = 8;
@@ -49,6 +59,16 @@ class TNodeArena {
     FreeBlock* next;
   };
 
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::u16string_view s) const noexcept { return std::hash<std::u16string_view>{}(s); }
+  };
+  struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
+  };
+
+  std::unordered_set<std::u16string, NameHash, NameEqual> names_;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
   std::byte* next_ = nullptr;
   std::byte* end_ = nullptr;

@@ -9,13 +9,13 @@ class TProcessingInstruction : public TNode {
  public:
   TProcessingInstruction(TDocument* owner, const std::u16string& target, const std::u16string& data)
       : TNode(owner), nodeValue_(data) {
-    localName_ = target;
+    SetLocalName(target);
   }
   std::u16string nodeValue() const override { return nodeValue_; }
   int nodeType() const override { return PROCESSING_INSTRUCTION_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
-  const std::u16string& target() const { return localName_; }
+  const std::u16string& target() const { return *localName_; }
   const std::u16string& data() const { return nodeValue_; }
 
  protected:

@@ -52,7 +52,7 @@ void TSearchNodeList::Rebuild() const {
     stack.pop_back();
     if (node->nodeType() == ELEMENT_NODE &&
         (anyNamespace || node->namespaceURI() == namespaceFilter_) &&
-        (anyName || node->localName_ == nameFilter_))
+        (anyName || *node->localName_ == nameFilter_))
       self.items_.push_back(node);
     const auto& children = node->childNodes_.items_;
     stack.insert(stack.end(), children.rbegin(), children.rend());

@@ -1,6 +1,10 @@
 // DOM core: insertion and removal rules, attributes, live searches, copies.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "html/dom.h"
 
 namespace orvix {
@@ -207,6 +211,25 @@ TEST_F(DomTest, NamingAtCreation) {
   EXPECT_EQ(a2->namespaceURI(), u"urn:a");
   EXPECT_EQ(doc->nodeName(), u"#document");
   EXPECT_EQ(doc->ownerDocument(), doc.get());
+}
+
+// Names are shared among a document's nodes up to a limit and copied past
+// it; either way a node keeps its name after the document is gone.
+TEST_F(DomTest, NamesSurviveManyDistinctNamesAndTheDocument) {
+  std::vector<std::unique_ptr<TNode>> held;
+  for (int i = 0; i < 3000; ++i) {
+    const std::u16string n = u"name" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                             std::u16string(i / 26 + 1, u'x');
+    held.push_back(i % 2 ? std::unique_ptr<TNode>(doc->createAttribute(n)) : doc->createElement(n));
+  }
+  held.push_back(doc->createElement(u"div"));
+  held.push_back(doc->createElement(u"DIV"));
+  doc.reset();
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(held[i]->localName(), u"name" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) +
+                                        std::u16string(i / 26 + 1, u'x'));
+  EXPECT_EQ(held[3000]->nodeName(), u"div");
+  EXPECT_EQ(held[3001]->nodeName(), u"DIV");
 }
 
 TEST_F(DomTest, SearchListIsLivePreOrderWithoutRoot) {
