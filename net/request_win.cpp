@@ -75,13 +75,10 @@ bool AnnouncedLength(HINTERNET request, const std::string& method, std::uint64_t
   if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index))
     return false;
   if (status < 200 || status == 204 || status == 304) return false;
-  char text[32] = {};
-  size = sizeof text - 1;
-  index = 0;
-  if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, &index)) return false;
-  const char* end = text + (size < sizeof text ? size : sizeof text - 1);
-  const auto [ptr, ec] = std::from_chars(text, end, length);
-  return ec == std::errc() && ptr != text;
+  const std::string text = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, length);
+  return ec == std::errc() && ptr != text.data();
 }
 
 }  // namespace

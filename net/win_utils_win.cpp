@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 
+#include "text/file_io.h"
+#include "text/platform.h"
+
 namespace orvix {
 
 namespace {
@@ -163,9 +166,7 @@ void FitPictureToBitmap(HWND picture) {
 }
 
 bool AnsiFileExists(const std::string& path) {
-  if (path.empty()) return false;
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return !path.empty() && fileio::FileExists(platform::AnsiToWide(path));
 }
 
 }  // namespace orvix

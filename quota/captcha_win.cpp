@@ -33,6 +33,7 @@ void SetPicture(HWND dialog, win::UniqueBitmap bitmap) {
     g_sharedWithControl = std::move(bitmap);
   }
   // Otherwise the control keeps a copy, and ours goes right away.
+  FitPictureToBitmap(picture);
 }
 
 }  // namespace

@@ -229,7 +229,6 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       }
       s.imagePath = path;
       ShowCaptcha(s.dialog, s.imagePath, false, false);
-      FitPictureToBitmap(Item(s, IDC_CAPTCHA_IMAGE));
       EntryMode(s);
       return;
     }
@@ -296,7 +295,6 @@ void OnLink(DialogState& s, int index) {
     case 4:
       if (!AnsiFileExists(s.imagePath)) return;
       ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
-      FitPictureToBitmap(Item(s, IDC_CAPTCHA_IMAGE));
       Focus(s, IDC_CODE_EDIT);
       return;
     default:
