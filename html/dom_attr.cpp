@@ -15,7 +15,7 @@ std::u16string TAttr::nodeValue() const {
   for (const TNode* child : childNodes_.items_) {
     switch (child->nodeType()) {
       case TEXT_NODE:
-        value += static_cast<const TCharacterData*>(child)->nodeValue_;
+        value += static_cast<const TCharacterData*>(child)->data();
         break;
       case ENTITY_REFERENCE_NODE:
         value += EntityCode(child->nodeName());
@@ -30,11 +30,11 @@ std::u16string TAttr::nodeValue() const {
 void TAttr::setNodeValue(const std::u16string& value) {
   std::unique_ptr<TTextNode> text = ownerDocument_->createTextNode(value);
   NodeArray old(std::move(childNodes_.items_));
-  childNodes_.items_.clear();
   for (TNode* child : old) {
     child->parent_ = nullptr;
     std::unique_ptr<TNode> doomed(child);
   }
+  old.Free(childNodes_.Arena());
   appendChild(std::move(text));
 }
 

@@ -81,16 +81,16 @@ std::unique_ptr<TElement> TDocument::createElementNS(const std::u16string& names
   return Make<TElement>(this, index, qualifiedName);
 }
 
-std::unique_ptr<TTextNode> TDocument::createTextNode(std::u16string data) {
-  return Make<TTextNode>(this, std::move(data));
+std::unique_ptr<TTextNode> TDocument::createTextNode(std::u16string_view data) {
+  return Make<TTextNode>(this, data);
 }
 
-std::unique_ptr<TComment> TDocument::createComment(std::u16string data) {
-  return Make<TComment>(this, std::move(data));
+std::unique_ptr<TComment> TDocument::createComment(std::u16string_view data) {
+  return Make<TComment>(this, data);
 }
 
-std::unique_ptr<TCDATASection> TDocument::createCDATASection(std::u16string data) {
-  return Make<TCDATASection>(this, std::move(data));
+std::unique_ptr<TCDATASection> TDocument::createCDATASection(std::u16string_view data) {
+  return Make<TCDATASection>(this, data);
 }
 
 std::unique_ptr<TProcessingInstruction> TDocument::createProcessingInstruction(

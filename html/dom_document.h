@@ -43,9 +43,9 @@ class TDocument : public TNode {
   std::unique_ptr<TElement> createElement(std::u16string tagName, int tagNumber);
   std::unique_ptr<TElement> createElementNS(const std::u16string& namespaceURI,
                                             const std::u16string& qualifiedName);
-  std::unique_ptr<TTextNode> createTextNode(std::u16string data);
-  std::unique_ptr<TComment> createComment(std::u16string data);
-  std::unique_ptr<TCDATASection> createCDATASection(std::u16string data);
+  std::unique_ptr<TTextNode> createTextNode(std::u16string_view data);
+  std::unique_ptr<TComment> createComment(std::u16string_view data);
+  std::unique_ptr<TCDATASection> createCDATASection(std::u16string_view data);
   std::unique_ptr<TProcessingInstruction> createProcessingInstruction(const std::u16string& target,
                                                                       const std::u16string& data);
   std::unique_ptr<TAttr> createAttribute(std::u16string name);

@@ -17,7 +17,7 @@ std::unique_ptr<TNode> TDocumentType::importInto(TDocument&, bool) const {
 }
 
 std::unique_ptr<TNode> TDocumentType::cloneNode(bool) const {
-  return std::make_unique<TDocumentType>(ownerDocument_, *localName_, publicId_, systemId_);
+  return std::make_unique<TDocumentType>(ownerDocument_, localName(), publicId_, systemId_);
 }
 
 }  // namespace orvix

@@ -6,16 +6,18 @@
 
 namespace orvix {
 
+static_assert(tag::Count <= 255, "tag numbers are kept in one byte");
+
 TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
   SetLocalName(name);
   isElement_ = true;
-  tagNumber_ = HtmlTagNumber(*localName_);
+  tagNumber_ = static_cast<std::uint8_t>(HtmlTagNumber(localName()));
 }
 
 TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
   SetLocalName(name);
   isElement_ = true;
-  tagNumber_ = tagNumber;
+  tagNumber_ = static_cast<std::uint8_t>(tagNumber);
 }
 
 TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName)
@@ -25,14 +27,18 @@ TElement::TElement(TDocument* owner, int namespaceIndex, const std::u16string& q
   if (colon == std::u16string::npos) {
     SetLocalName(qualifiedName);
   } else {
-    prefix_ = std::make_unique<std::u16string>(qualifiedName.substr(0, colon));
-    SetLocalName(std::u16string_view(qualifiedName).substr(colon + 1));
+    const std::u16string_view q(qualifiedName);
+    SetQualifiedName(q.substr(0, colon), q.substr(colon + 1));
   }
   isElement_ = true;
-  tagNumber_ = HtmlTagNumber(nodeName());
+  tagNumber_ = static_cast<std::uint8_t>(HtmlTagNumber(nodeName()));
 }
 
-TElement::~TElement() = default;
+TElement::~TElement() {
+  // The attribute map goes with this part of the node (it frees what it
+  // still holds); what remains of the node is no element any more.
+  isElement_ = false;
+}
 
 bool TElement::allowsChild(const TNode& child) const {
   switch (child.nodeType()) {
@@ -67,17 +73,20 @@ std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr)
 }
 
 void TElement::AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs) {
-  auto& items = attributes()->items_;
-  items.reserve(items.size() + attrs.size());
+  NodeArray& items = attributes_.items_;
+  std::size_t count = 0;
+  for (const auto& attr : attrs) count += attr ? 1 : 0;
+  TNodeArena* arena = attributes_.Arena();
+  items.Reserve(items.size() + count, arena);
   for (auto& attr : attrs) {
     if (!attr) continue;
     attr->parent_ = this;
-    items.push_back(attr.release());
+    items.PushBack(attr.release(), arena);  // never grows: room was made above
   }
 }
 
 TAttr* TElement::getAttributeNode(const std::u16string& name) const {
-  return attributes_ ? attributes_->getNamedItem(name) : nullptr;
+  return attributes_.getNamedItem(name);
 }
 
 bool TElement::hasAttribute(const std::u16string& name) const {

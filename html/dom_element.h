@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "html/dom_named_node_map.h"
 #include "html/dom_node.h"
 
 namespace orvix {
@@ -48,7 +49,10 @@ class TElement : public TNode {
   std::unique_ptr<TNode> ShallowCopy(TDocument& doc) const override;
 
  private:
-  int tagNumber_ = 0;
+  friend class TNode;
+  // Part of the element: three quarters of a page's elements have
+  // attributes, and a separate map would cost them a block of its own.
+  mutable TNamedNodeMap attributes_{this};
 };
 
 }  // namespace orvix

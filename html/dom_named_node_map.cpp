@@ -5,7 +5,7 @@
 
 namespace orvix {
 
-TNamedNodeMap::TNamedNodeMap(TElement* owner) : TNodeList(owner, owner->ArenaOf(owner->ownerDocument())) {}
+TNamedNodeMap::TNamedNodeMap(TElement* owner) : TNodeList(owner) {}
 
 TNamedNodeMap::~TNamedNodeMap() {
   // Normally the element has already taken its attributes out; this covers a
@@ -30,16 +30,22 @@ std::unique_ptr<TAttr> TNamedNodeMap::setNamedItem(std::unique_ptr<TAttr>&& attr
   if (attr->ownerDocument() != owner_->ownerDocument()) throw DomException(dom_error::WrongDocument);
   TElement* ownerElement = attr->ownerElement();
   if (ownerElement != nullptr && ownerElement != owner_) throw DomException(dom_error::InUseAttribute);
-  std::unique_ptr<TAttr> displaced;
   const std::u16string name = attr->nodeName();
-  for (auto it = items_.begin(); it != items_.end(); ++it) {
-    if ((*it)->nodeName() == name) {
-      displaced.reset(static_cast<TAttr*>(*it));
-      items_.erase(it);
+  int index = -1;
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i]->nodeName() == name) {
+      index = static_cast<int>(i);
       break;
     }
   }
-  items_.push_back(attr.release());
+  // Room first, so a failure to grow leaves the map as it was.
+  if (index < 0) items_.Reserve(items_.size() + 1, Arena());
+  std::unique_ptr<TAttr> displaced;
+  if (index >= 0) {
+    displaced.reset(static_cast<TAttr*>(items_[static_cast<std::size_t>(index)]));
+    items_.Erase(static_cast<std::size_t>(index));
+  }
+  items_.PushBack(attr.release(), Arena());
   return displaced;
 }
 

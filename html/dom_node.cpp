@@ -12,6 +12,39 @@
 
 namespace orvix {
 
+void NodeArray::Reserve(std::size_t n, TNodeArena* arena) {
+  if (n <= cap_) return;
+  if (n == 1) {  // held in place
+    cap_ = 1;
+    return;
+  }
+  const std::size_t bytes = Bytes(n);
+  void* block = arena != nullptr && TNodeArena::Serves(bytes) ? arena->Allocate(bytes) : ::operator new(bytes);
+  TNode** items = static_cast<TNode**>(block);
+  if (size_ != 0) std::memcpy(items, begin(), size_ * sizeof(TNode*));
+  const std::size_t size = size_;
+  Free(arena);
+  many_ = items;
+  size_ = static_cast<std::uint32_t>(size);
+  cap_ = static_cast<std::uint32_t>(n);
+}
+
+void NodeArray::Free(TNodeArena* arena) noexcept {
+  if (cap_ > 1) {
+    const std::size_t bytes = Bytes(cap_);
+    if (arena != nullptr && TNodeArena::Serves(bytes)) arena->Release(many_, bytes);
+    else ::operator delete(many_);
+  }
+  one_ = nullptr;
+  size_ = cap_ = 0;
+}
+
+TNodeList::~TNodeList() {
+  if (items_.HasBlock()) items_.Free(Arena());
+}
+
+TNodeArena* TNodeList::Arena() const { return owner_ != nullptr ? TNode::StorageArena(owner_) : nullptr; }
+
 int TNodeList::IndexOf(const TNode* node) const {
   const auto it = std::find(items_.begin(), items_.end(), node);
   return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
@@ -19,9 +52,11 @@ int TNodeList::IndexOf(const TNode* node) const {
 
 namespace {
 
-// The word in front of every node: its arena, or null for the heap.
-constexpr std::size_t kHeader = TNodeArena::kAlign;
-static_assert(sizeof(TNodeArena*) <= kHeader);
+// The word in front of every node: its arena, or null for the heap. Every
+// node class derives from TNode alone, so a TNode pointer is the start of
+// the object and the word is right before it.
+constexpr std::size_t kHeader = TNode::kStorageHeader;
+static_assert(sizeof(TNodeArena*) <= kHeader && kHeader == TNodeArena::kAlign);
 
 std::size_t BlockSize(std::size_t size) {
   return (size + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign + kHeader;
@@ -60,7 +95,7 @@ void TNode::operator delete(void* p, TNodeArena&) noexcept {
 }
 
 TNode::~TNode() {
-  if (ownsName_) std::unique_ptr<const std::u16string> doomed(localName_);
+  FreeOwnName();
   if (searchRoot_ && ownerDocument_ != nullptr && ownerDocument_ != this)
     ownerDocument_->OrphanListsRootedAt(this);
   // Free the subtree without recursion: each node is stripped of its
@@ -81,18 +116,37 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
     child->parent_ = nullptr;
     out.push_back(child);
   }
-  childNodes_.items_.clear();
-  if (attributes_) {
-    for (TNode* attr : attributes_->items_) {
+  childNodes_.items_.Clear();
+  if (isElement_) {
+    NodeArray& attrs = static_cast<TElement*>(this)->attributes_.items_;
+    for (TNode* attr : attrs) {
       attr->parent_ = nullptr;
       out.push_back(attr);
     }
-    attributes_->items_.clear();
+    attrs.Clear();
   }
 }
 
-TNodeArena* TNode::ArenaOf(TDocument* document) const {
-  return document != nullptr && document != this ? document->arena_.get() : nullptr;
+void* TNode::AllocateData(std::size_t bytes) const {
+  const std::size_t rounded = (bytes + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+  TNodeArena* arena = StorageArena(this);
+  if (arena != nullptr && TNodeArena::Serves(rounded)) return arena->Allocate(rounded);
+  return ::operator new(bytes);
+}
+
+void TNode::ReleaseData(void* block, std::size_t bytes) const noexcept {
+  const std::size_t rounded = (bytes + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+  TNodeArena* arena = StorageArena(this);
+  if (arena != nullptr && TNodeArena::Serves(rounded)) arena->Release(block, rounded);
+  else ::operator delete(block);
+}
+
+void TNode::FreeOwnName() noexcept {
+  if (!ownsName_) return;
+  ownName_->~TOwnName();
+  ReleaseData(ownName_, sizeof(TOwnName));
+  ownsName_ = false;
+  sharedName_ = &EmptyName();
 }
 
 const std::u16string& TNode::EmptyName() {
@@ -101,33 +155,51 @@ const std::u16string& TNode::EmptyName() {
 }
 
 void TNode::SetLocalName(std::u16string_view name, bool shared) {
-  if (ownsName_) {
-    std::unique_ptr<const std::u16string> doomed(localName_);
-    ownsName_ = false;
-  }
-  localName_ = &EmptyName();
-  if (name.empty()) return;
-  if (TNodeArena* arena = shared ? ArenaOf(ownerDocument_) : nullptr) {
-    if (const std::u16string* common = arena->Name(name)) {
-      localName_ = common;
-      return;
+  if (!name.empty() && shared) {
+    if (TNodeArena* arena = StorageArena(this)) {
+      if (const std::u16string* common = arena->Name(name)) {
+        FreeOwnName();
+        sharedName_ = common;
+        return;
+      }
     }
   }
-  localName_ = std::make_unique<const std::u16string>(name).release();
+  if (name.empty()) {
+    FreeOwnName();
+    return;
+  }
+  SetQualifiedName({}, name);
+}
+
+void TNode::SetQualifiedName(std::u16string_view prefix, std::u16string_view localName) {
+  if (prefix.empty() && localName.empty()) {
+    FreeOwnName();
+    return;
+  }
+  // Built before the old name goes, so a failure leaves the node as it was.
+  void* block = AllocateData(sizeof(TOwnName));
+  TOwnName* own;
+  try {
+    own = new (block) TOwnName{std::u16string(localName), std::u16string(prefix)};
+  } catch (...) {
+    ReleaseData(block, sizeof(TOwnName));
+    throw;
+  }
+  FreeOwnName();
+  ownName_ = own;
   ownsName_ = true;
 }
 
 TNamedNodeMap* TNode::attributes() const {
-  if (!attributes_ && isElement_)
-    attributes_ = std::make_unique<TNamedNodeMap>(static_cast<TElement*>(const_cast<TNode*>(this)));
-  return attributes_.get();
+  return isElement_ ? &static_cast<const TElement*>(this)->attributes_ : nullptr;
 }
 
 std::u16string TNode::nodeName() const {
-  if (!prefix_ || prefix_->empty()) return *localName_;
+  const std::u16string& pre = prefix();
+  if (pre.empty()) return localName();
   std::u16string name;
-  name.reserve(prefix_->size() + 1 + localName_->size());
-  name.append(*prefix_).append(1, u':').append(*localName_);
+  name.reserve(pre.size() + 1 + localName().size());
+  name.append(pre).append(1, u':').append(localName());
   return name;
 }
 
@@ -178,19 +250,15 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
   } else {
     TNode* oldParent = newChild->parentNode();
     if (oldParent == nullptr) throw DomException(dom_error::NotFound);
-    auto& siblings = oldParent->childNodes_.items_;
-    const auto it = std::find(siblings.begin(), siblings.end(), newChild);
-    if (it == siblings.end()) throw DomException(dom_error::NotFound);
-    const int oldIndex = static_cast<int>(it - siblings.begin());
-    siblings.erase(it);
+    const int oldIndex = oldParent->childNodes_.IndexOf(newChild);
+    if (oldIndex < 0) throw DomException(dom_error::NotFound);
+    // Room first, so a failure to grow leaves both lists as they were.
+    childNodes_.items_.Reserve(childNodes_.items_.size() + 1, childNodes_.Arena());
+    oldParent->childNodes_.items_.Erase(static_cast<std::size_t>(oldIndex));
     if (oldParent == this && refIndex > oldIndex) --refIndex;
   }
-  auto& items = childNodes_.items_;
-  // Room for three from the start spares most parents the regrowth from
-  // one child to two and three.
-  if (items.capacity() == 0) items.reserve(3);
-  if (refIndex < 0) items.push_back(newChild);
-  else items.insert(items.begin() + refIndex, newChild);
+  if (refIndex < 0) childNodes_.PushBack(newChild);
+  else childNodes_.Insert(static_cast<std::size_t>(refIndex), newChild);
   newChild->parent_ = this;
   NoteMutation();
 }
@@ -203,10 +271,9 @@ TNode* TNode::insertBefore(TNode* newChild, TNode* refChild) {
 std::unique_ptr<TNode> TNode::removeChild(TNode* oldChild) {
   if (oldChild == nullptr || oldChild->parent_ != this || oldChild->nodeType() == ATTRIBUTE_NODE)
     throw DomException(dom_error::NotFound);
-  auto& items = childNodes_.items_;
-  const auto it = std::find(items.begin(), items.end(), oldChild);
-  if (it == items.end()) throw DomException(dom_error::NotFound);
-  items.erase(it);
+  const int index = childNodes_.IndexOf(oldChild);
+  if (index < 0) throw DomException(dom_error::NotFound);
+  childNodes_.items_.Erase(static_cast<std::size_t>(index));
   oldChild->parent_ = nullptr;
   NoteMutation();
   return std::unique_ptr<TNode>(oldChild);

@@ -9,6 +9,9 @@
 // walk it with explicit stacks, so a tree of any depth is safe.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -80,8 +83,8 @@ class TNode {
   // The attribute map of an element; nullptr for every other node.
   TNamedNodeMap* attributes() const;
   TDocument* ownerDocument() const { return ownerDocument_; }
-  const std::u16string& prefix() const { return prefix_ ? *prefix_ : EmptyName(); }
-  const std::u16string& localName() const { return *localName_; }
+  const std::u16string& prefix() const { return ownsName_ ? ownName_->prefix : EmptyName(); }
+  const std::u16string& localName() const { return ownsName_ ? ownName_->local : *sharedName_; }
   std::u16string namespaceURI() const;
 
   TNode* firstChild() const { return childNodes_.items_.empty() ? nullptr : childNodes_.items_.front(); }
@@ -89,7 +92,16 @@ class TNode {
   bool hasChildNodes() const { return !childNodes_.items_.empty(); }
   // Fast child access for walkers (no bounds check beyond the vector's).
   int childCount() const { return static_cast<int>(childNodes_.items_.size()); }
-  TNode* childAt(int index) const { return childNodes_.items_[index]; }
+  TNode* childAt(int index) const { return childNodes_.items_[static_cast<std::size_t>(index)]; }
+
+  // The arena `node` was placed in, or null for a node on the heap: the
+  // word in front of every node's storage.
+  static TNodeArena* StorageArena(const TNode* node) {
+    TNodeArena* arena;
+    std::memcpy(&arena, reinterpret_cast<const std::byte*>(node) - kStorageHeader, sizeof arena);
+    return arena;
+  }
+  static constexpr std::size_t kStorageHeader = 8;
 
   // Inserts a detached node before `refChild` (at the end when nullptr) and
   // takes it over. On a refusal (DomException) the caller keeps the node and
@@ -118,10 +130,11 @@ class TNode {
   std::u16string text() const;
 
  protected:
-  explicit TNode(TDocument* ownerDocument)
-      : ownerDocument_(ownerDocument), childNodes_(this, ArenaOf(ownerDocument)) {}
-  // The arena of `document`; none while the document itself is being made.
-  TNodeArena* ArenaOf(TDocument* document) const;
+  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument), childNodes_(this) {}
+  // Memory for the node's own data (texts, name copies): from the arena the
+  // node lives in, or from the heap. Blocks of one node's arena outlive it.
+  void* AllocateData(std::size_t bytes) const;
+  void ReleaseData(void* block, std::size_t bytes) const noexcept;
 
   // Appends deep copies of this node's children to `target`, made by `doc`
   // (the target document of an import, the own document of a clone).
@@ -136,15 +149,24 @@ class TNode {
   void NoteMutation();
 
   static const std::u16string& EmptyName();
-  // Names the node. Nodes made in the document's arena share one copy of
-  // each distinct name, kept by the arena (which outlives every such node);
-  // a node on the heap, or whose document may change, keeps its own copy.
+  // Names the node. Nodes made in an arena share one copy of each distinct
+  // name, kept by the arena (which outlives every such node); a node on the
+  // heap, one whose document may change, and a page with thousands of
+  // made-up names keep their own copy.
   void SetLocalName(std::u16string_view name, bool shared = true);
+  // The same for a name with a prefix, always a copy of its own.
+  void SetQualifiedName(std::u16string_view prefix, std::u16string_view localName);
+
+  // A name of the node's own, with its prefix (almost always empty).
+  struct TOwnName {
+    std::u16string local;
+    std::u16string prefix;
+  };
 
   // A page has hundreds of thousands of nodes, so the fields are laid out
   // to keep a node small: the flags share a word with the namespace index,
-  // the prefix (almost always empty) is kept aside, and the value lives only
-  // in the kinds that hold data.
+  // the name is one pointer, the attribute map lives only in elements and
+  // the value only in the kinds that hold data.
   TDocument* ownerDocument_;
   // The parent; for an attribute its owner element.
   TNode* parent_ = nullptr;
@@ -152,16 +174,17 @@ class TNode {
   bool isElement_ = false;
   // Set while some search list is rooted here, so destruction can tell it.
   bool searchRoot_ = false;
-  // Whether localName_ is this node's own heap copy.
+  // Which member of the union below names the node.
   bool ownsName_ = false;
-  // Null when the name has no prefix.
-  std::unique_ptr<std::u16string> prefix_;
-  // Never null; most nodes point at a name shared with the other nodes of
-  // their document, which saves a string per node.
-  const std::u16string* localName_ = &EmptyName();
-  // Made on first use: most elements of a page have no attributes, and one
-  // allocation less per element shows when parsing large pages.
-  mutable std::unique_ptr<TNamedNodeMap> attributes_;
+  // For elements, the number of the name in the tag table (1..92, 0 for an
+  // unknown name); here because it fits the word's last byte.
+  std::uint8_t tagNumber_ = 0;
+  union {
+    // Most nodes point at a name shared with the other nodes of their
+    // document, which saves a string per node. Never null.
+    const std::u16string* sharedName_ = &EmptyName();
+    TOwnName* ownName_;
+  };
   mutable TNodeList childNodes_;
 
  private:
@@ -172,6 +195,7 @@ class TNode {
   friend class TSearchNodeList;
   // Moves this node's children and attributes to `out`, leaving it bare.
   void ReleaseOwned(std::vector<TNode*>& out);
+  void FreeOwnName() noexcept;
 };
 
 }  // namespace orvix

@@ -20,9 +20,85 @@
 #define ORVIX_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
 #include "html/html_tables.h"
 
 namespace orvix {
+
+namespace {
+
+// Chunks grow with the document (8 KiB, doubling up to 256 KiB), so a small
+// page stays small and a large one needs few chunks.
+constexpr std::size_t kChunkClasses = 6;
+constexpr std::size_t ChunkSize(std::size_t cls) { return std::size_t{8 * 1024} << cls; }
+constexpr std::size_t ChunkClass(std::size_t index) { return std::min(index, kChunkClasses - 1); }
+// What the spare store keeps at most; beyond that chunks go back at once.
+constexpr std::size_t kSpareLimit = 64 * 1024 * 1024;
+
+using Chunk = std::unique_ptr<std::byte[]>;
+
+// Set once the store is gone at exit: a document freed later frees its
+// chunks directly. A plain flag outlives every object with a destructor.
+std::atomic<bool> gSparesGone{false};
+
+struct SpareChunks {
+  std::mutex lock;
+  std::vector<Chunk> byClass[kChunkClasses];
+  std::size_t bytes = 0;
+  ~SpareChunks() { gSparesGone = true; }
+};
+
+SpareChunks& Spares() {
+  static SpareChunks spares;
+  return spares;
+}
+
+Chunk TakeChunk(std::size_t cls) {
+  if (!gSparesGone) {
+    SpareChunks& s = Spares();
+    std::lock_guard<std::mutex> hold(s.lock);
+    if (!s.byClass[cls].empty()) {
+      Chunk chunk = std::move(s.byClass[cls].back());
+      s.byClass[cls].pop_back();
+      s.bytes -= ChunkSize(cls);
+      return chunk;
+    }
+  }
+  return std::make_unique_for_overwrite<std::byte[]>(ChunkSize(cls));
+}
+
+void GiveChunk(std::size_t cls, Chunk chunk) noexcept {
+  if (gSparesGone) return;  // freed here
+  SpareChunks& s = Spares();
+  std::lock_guard<std::mutex> hold(s.lock);
+  if (s.bytes + ChunkSize(cls) > kSpareLimit) return;
+  try {
+    s.byClass[cls].push_back(std::move(chunk));
+    s.bytes += ChunkSize(cls);
+  } catch (...) {
+    // No room to keep it: it is freed instead.
+  }
+}
+
+}  // namespace
+
+TNodeArena::~TNodeArena() {
+  for (std::size_t i = 0; i < chunks_.size(); ++i) {
+    ORVIX_POISON(chunks_[i].get(), ChunkSize(ChunkClass(i)));
+    GiveChunk(ChunkClass(i), std::move(chunks_[i]));
+  }
+}
+
+void TNodeArena::ReleaseSpareChunks() noexcept {
+  if (gSparesGone) return;
+  SpareChunks& s = Spares();
+  std::lock_guard<std::mutex> hold(s.lock);
+  for (auto& chunks : s.byClass) std::vector<Chunk>().swap(chunks);
+  s.bytes = 0;
+}
 
 const std::u16string* TNodeArena::Name(std::u16string_view name) {
   const THtmlTag& tag = FindHtmlTag(name);
@@ -47,13 +123,12 @@ void* TNodeArena::Allocate(std::size_t size) {
     block = f;
   } else {
     if (static_cast<std::size_t>(end_ - next_) < size) {
-      // Chunks grow with the document, so a small page stays small and a
-      // large one needs few chunks.
-      chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(chunkSize_));
+      const std::size_t chunkClass = ChunkClass(chunks_.size());
+      chunks_.reserve(chunks_.size() + 1);
+      chunks_.push_back(TakeChunk(chunkClass));
       next_ = chunks_.back().get();
-      end_ = next_ + chunkSize_;
-      ORVIX_POISON(next_, chunkSize_);
-      if (chunkSize_ < 1024 * 1024) chunkSize_ *= 2;
+      end_ = next_ + ChunkSize(chunkClass);
+      ORVIX_POISON(next_, ChunkSize(chunkClass));
     }
     block = next_;
     next_ += size;

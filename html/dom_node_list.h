@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "html/dom_node_arena.h"
@@ -11,57 +12,81 @@
 namespace orvix {
 
 class TNode;
-class TNodeArena;
 
-// Allocator of the node arrays of child lists and attribute maps: from the
-// arena of the nodes' document when there is one, else from the heap. A
-// page's elements each have such an array, and most are small.
-template <class T>
-class ArenaAllocator {
+// The array behind a child list or an attribute map. A page has hundreds of
+// thousands of nodes, each with such an array, so it is kept to two words:
+// a single entry is held in place (most parents of a page have one child,
+// most attributes one text), more live in a block taken from the arena of
+// the node that owns the array, or from the heap past the arena's sizes.
+// The arena is passed in by the owner; the array does not keep it.
+class NodeArray {
  public:
-  using value_type = T;
-  ArenaAllocator() = default;
-  explicit ArenaAllocator(TNodeArena* arena) : arena_(arena) {}
-  template <class U>
-  ArenaAllocator(const ArenaAllocator<U>& other) : arena_(other.arena()) {}
-  T* allocate(std::size_t n);
-  void deallocate(T* p, std::size_t n) noexcept;
-  TNodeArena* arena() const { return arena_; }
-  friend bool operator==(const ArenaAllocator& a, const ArenaAllocator& b) { return a.arena_ == b.arena_; }
+  NodeArray() = default;
+  NodeArray(NodeArray&& other) noexcept : size_(other.size_), cap_(other.cap_) {
+    one_ = other.one_;
+    other.size_ = other.cap_ = 0;
+    other.one_ = nullptr;
+  }
+  NodeArray(const NodeArray&) = delete;
+  NodeArray& operator=(const NodeArray&) = delete;
+  NodeArray& operator=(NodeArray&&) = delete;
+  // The owner frees the storage with Free, which needs its arena.
+  ~NodeArray() = default;
+
+  TNode** begin() { return cap_ <= 1 ? &one_ : many_; }
+  TNode** end() { return begin() + size_; }
+  TNode* const* begin() const { return cap_ <= 1 ? &one_ : many_; }
+  TNode* const* end() const { return begin() + size_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  TNode* operator[](std::size_t i) const { return begin()[i]; }
+  TNode* front() const { return begin()[0]; }
+  TNode* back() const { return begin()[size_ - 1]; }
+
+  void Reserve(std::size_t n, TNodeArena* arena);
+  void Insert(std::size_t index, TNode* node, TNodeArena* arena) {
+    if (size_ == cap_) Reserve(cap_ == 0 ? 1 : cap_ < 3 ? 3 : static_cast<std::size_t>(cap_) * 2, arena);
+    TNode** items = begin();
+    if (index < size_) std::memmove(items + index + 1, items + index, (size_ - index) * sizeof(TNode*));
+    items[index] = node;
+    ++size_;
+  }
+  void PushBack(TNode* node, TNodeArena* arena) { Insert(size_, node, arena); }
+  void Erase(std::size_t index) {
+    TNode** items = begin();
+    std::memmove(items + index, items + index + 1, (size_ - index - 1) * sizeof(TNode*));
+    --size_;
+  }
+  void Clear() { size_ = 0; }
+  // Whether the entries live in a block that Free must give back.
+  bool HasBlock() const { return cap_ > 1; }
+  // Gives the storage back; the array is empty afterwards.
+  void Free(TNodeArena* arena) noexcept;
 
  private:
-  TNodeArena* arena_ = nullptr;
+  static std::size_t Bytes(std::size_t n) {
+    return (n * sizeof(TNode*) + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+  }
+
+  union {
+    TNode* one_ = nullptr;  // while cap_ <= 1
+    TNode** many_;
+  };
+  std::uint32_t size_ = 0;
+  std::uint32_t cap_ = 0;
 };
-
-template <class T>
-T* ArenaAllocator<T>::allocate(std::size_t n) {
-  const std::size_t bytes = (n * sizeof(T) + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
-  if (arena_ != nullptr && TNodeArena::Serves(bytes)) return static_cast<T*>(arena_->Allocate(bytes));
-  return static_cast<T*>(::operator new(n * sizeof(T)));
-}
-
-template <class T>
-void ArenaAllocator<T>::deallocate(T* p, std::size_t n) noexcept {
-  const std::size_t bytes = (n * sizeof(T) + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
-  if (arena_ != nullptr && TNodeArena::Serves(bytes)) arena_->Release(p, bytes);
-  else ::operator delete(p);
-}
-
-// The array behind a node list.
-using NodeArray = std::vector<TNode*, ArenaAllocator<TNode*>>;
 
 class TNodeList {
  public:
   explicit TNodeList(TNode* owner) : owner_(owner) {}
-  TNodeList(TNode* owner, TNodeArena* arena) : owner_(owner), items_(ArenaAllocator<TNode*>(arena)) {}
-  virtual ~TNodeList() = default;
+  virtual ~TNodeList();
   TNodeList(const TNodeList&) = delete;
   TNodeList& operator=(const TNodeList&) = delete;
 
   virtual int length() const { return static_cast<int>(items_.size()); }
   // The node at `index`, or nullptr when index < 0 or index >= length().
   virtual TNode* item(int index) const {
-    return index < 0 || index >= static_cast<int>(items_.size()) ? nullptr : items_[index];
+    return index < 0 || index >= static_cast<int>(items_.size()) ? nullptr : items_[static_cast<std::size_t>(index)];
   }
   TNode* owner() const { return owner_; }
 
@@ -73,6 +98,11 @@ class TNodeList {
   friend class TSearchNodeList;
   // Position of `node` in the list, or -1.
   int IndexOf(const TNode* node) const;
+  // The arena the owner node was placed in (null for the heap); the array
+  // takes its storage from there.
+  TNodeArena* Arena() const;
+  void Insert(std::size_t index, TNode* node) { items_.Insert(index, node, Arena()); }
+  void PushBack(TNode* node) { items_.PushBack(node, Arena()); }
 
   TNode* owner_;
   NodeArray items_;

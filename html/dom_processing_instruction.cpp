@@ -5,7 +5,7 @@
 namespace orvix {
 
 std::unique_ptr<TNode> TProcessingInstruction::ShallowCopy(TDocument& doc) const {
-  return doc.createProcessingInstruction(*localName_, nodeValue_);
+  return doc.createProcessingInstruction(localName(), nodeValue_);
 }
 
 std::unique_ptr<TNode> TProcessingInstruction::cloneNode(bool) const {

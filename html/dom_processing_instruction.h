@@ -15,7 +15,7 @@ class TProcessingInstruction : public TNode {
   int nodeType() const override { return PROCESSING_INSTRUCTION_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 
-  const std::u16string& target() const { return *localName_; }
+  const std::u16string& target() const { return localName(); }
   const std::u16string& data() const { return nodeValue_; }
 
  protected:

@@ -17,19 +17,19 @@ TSearchNodeList::~TSearchNodeList() {
 void TSearchNodeList::Orphan() {
   owner_ = nullptr;
   document_ = nullptr;
-  items_.clear();
-  items_.shrink_to_fit();
+  found_.clear();
+  found_.shrink_to_fit();
   valid_ = true;
 }
 
 int TSearchNodeList::length() const {
   Rebuild();
-  return static_cast<int>(items_.size());
+  return static_cast<int>(found_.size());
 }
 
 TNode* TSearchNodeList::item(int index) const {
   Rebuild();
-  return TNodeList::item(index);
+  return index < 0 || index >= static_cast<int>(found_.size()) ? nullptr : found_[static_cast<std::size_t>(index)];
 }
 
 void TSearchNodeList::Rebuild() const {
@@ -37,7 +37,7 @@ void TSearchNodeList::Rebuild() const {
   TDocument* document = owner_->ownerDocument();
   if (valid_ && document != nullptr && builtAt_ == document->mutations_) return;
   auto& self = const_cast<TSearchNodeList&>(*this);
-  self.items_.clear();
+  self.found_.clear();
   if (document == nullptr) return;
 
   const bool anyName = nameFilter_ == u"*";
@@ -45,17 +45,19 @@ void TSearchNodeList::Rebuild() const {
   // Pre-order walk with an explicit stack: children are pushed in reverse
   // so they pop in document order. The root itself is never a match.
   std::vector<TNode*> stack;
-  const auto& rootChildren = owner_->childNodes_.items_;
-  stack.assign(rootChildren.rbegin(), rootChildren.rend());
+  const auto pushChildren = [&stack](const TNode* parent) {
+    const NodeArray& children = parent->childNodes_.items_;
+    for (std::size_t i = children.size(); i-- > 0;) stack.push_back(children[i]);
+  };
+  pushChildren(owner_);
   while (!stack.empty()) {
     TNode* node = stack.back();
     stack.pop_back();
     if (node->nodeType() == ELEMENT_NODE &&
         (anyNamespace || node->namespaceURI() == namespaceFilter_) &&
-        (anyName || *node->localName_ == nameFilter_))
-      self.items_.push_back(node);
-    const auto& children = node->childNodes_.items_;
-    stack.insert(stack.end(), children.rbegin(), children.rend());
+        (anyName || node->localName() == nameFilter_))
+      self.found_.push_back(node);
+    pushChildren(node);
   }
 
   if (document_ == nullptr) {

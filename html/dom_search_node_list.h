@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "html/dom_node_list.h"
 
@@ -29,6 +30,8 @@ class TSearchNodeList : public TNodeList {
   // The document or the root went away: the list is empty from now on.
   void Orphan();
 
+  // The matches of the last walk, in document order.
+  std::vector<TNode*> found_;
   std::u16string namespaceFilter_;
   std::u16string nameFilter_;
   TDocument* document_ = nullptr;

@@ -238,7 +238,7 @@ void THtmlParser::FlushAttributes() {
 void THtmlParser::AttributeEnd(THtmlReader&) { attribute_ = nullptr; }
 
 void THtmlParser::TextNode(THtmlReader& r) {
-  Current().appendChild(document_->createTextNode(std::u16string(r.nodeValueView())));
+  Current().appendChild(document_->createTextNode(r.nodeValueView()));
 }
 
 void THtmlParser::EntityReference(THtmlReader& r) {
@@ -246,11 +246,11 @@ void THtmlParser::EntityReference(THtmlReader& r) {
 }
 
 void THtmlParser::Comment(THtmlReader& r) {
-  Current().appendChild(document_->createComment(std::u16string(r.nodeValueView())));
+  Current().appendChild(document_->createComment(r.nodeValueView()));
 }
 
 void THtmlParser::CDataSection(THtmlReader& r) {
-  Current().appendChild(document_->createCDATASection(std::u16string(r.nodeValueView())));
+  Current().appendChild(document_->createCDATASection(r.nodeValueView()));
 }
 
 void THtmlParser::DocType(THtmlReader& r) {

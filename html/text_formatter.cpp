@@ -174,7 +174,7 @@ void TTextFormatter::Write(std::u16string_view text) {
 }
 
 void TTextFormatter::RenderText(const TTextNode& node) {
-  const std::u16string& data = node.data();
+  const std::u16string_view data = node.data();
   if (preformatted) {
     Write(data);
     return;
