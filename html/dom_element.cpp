@@ -15,7 +15,12 @@ TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
 }
 
 TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
-  SetLocalName(name);
+  // A known tag is named by the tag table's own string (kept for the whole
+  // run), which spares the lookup of the name.
+  const THtmlTagList& tags = HtmlTags();
+  const THtmlTag* tag = tagNumber > 0 && tagNumber <= tags.Count() ? &tags.Item(tagNumber - 1) : nullptr;
+  if (tag != nullptr && tag->number == tagNumber && tag->name == name) sharedName_ = &tag->name;
+  else SetLocalName(name);
   isElement_ = true;
   tagNumber_ = static_cast<std::uint8_t>(tagNumber);
 }

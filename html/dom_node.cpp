@@ -149,10 +149,7 @@ void TNode::FreeOwnName() noexcept {
   sharedName_ = &EmptyName();
 }
 
-const std::u16string& TNode::EmptyName() {
-  static const std::u16string empty;
-  return empty;
-}
+constinit const std::u16string TNode::kEmptyName{};
 
 void TNode::SetLocalName(std::u16string_view name, bool shared) {
   if (!name.empty() && shared) {

@@ -3,15 +3,7 @@
 // Under AddressSanitizer, storage that is free or not yet handed out is
 // marked unusable, so a node used after it was freed is reported as it
 // would be with the general heap.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORVIX_ARENA_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define ORVIX_ARENA_ASAN 1
-#endif
-#ifdef ORVIX_ARENA_ASAN
+#ifdef ORVIX_ARENA_CHECKED
 #include <sanitizer/asan_interface.h>
 #define ORVIX_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
 #define ORVIX_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
@@ -112,7 +104,7 @@ const std::u16string* TNodeArena::Name(std::u16string_view name) {
   return &*names_.emplace(name).first;
 }
 
-void* TNodeArena::Allocate(std::size_t size) {
+void* TNodeArena::AllocateSlow(std::size_t size) {
   if (!Serves(size)) return nullptr;
   const std::size_t cls = size / kAlign;
   void* block;
