@@ -60,7 +60,8 @@ void THtmlParser::Reset() {
   attribute_ = nullptr;
   attributeOwner_ = nullptr;
   pendingAttributes_.clear();
-  pendingIndex_.clear();
+  pendingSlots_.clear();
+  pendingNames_ = 0;
   startTag_ = nullptr;
   path_.clear();
   for (auto& s : byTag_) s.clear();
@@ -203,7 +204,8 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
   // left empty, so the survivors keep the order the map would give them.
   constexpr std::size_t kScanLimit = 8;
   std::size_t earlier = SIZE_MAX;
-  if (pendingAttributes_.size() <= kScanLimit && pendingIndex_.empty()) {
+  std::uint32_t* slot = nullptr;
+  if (pendingAttributes_.size() <= kScanLimit && pendingSlots_.empty()) {
     for (std::size_t i = 0; i < pendingAttributes_.size(); ++i) {
       if (pendingAttributes_[i] && pendingAttributes_[i]->localName() == name) {
         earlier = i;
@@ -211,20 +213,55 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
       }
     }
   } else {
-    if (pendingIndex_.empty()) {
-      for (std::size_t i = 0; i < pendingAttributes_.size(); ++i)
-        if (pendingAttributes_[i]) pendingIndex_.emplace(pendingAttributes_[i]->localName(), i);
-    }
-    auto it = pendingIndex_.find(name);
-    if (it != pendingIndex_.end()) {
-      earlier = it->second;
-      pendingIndex_.erase(it);  // its key views the name of the doomed one
-    }
-    pendingIndex_.emplace(name, pendingAttributes_.size());
+    // At most half the slots used, so probes stay short.
+    if ((pendingNames_ + 1) * 2 > pendingSlots_.size()) IndexPendingAttributes();
+    slot = &PendingSlot(name);
+    if (*slot != 0) earlier = *slot - 1;
+  }
+  pendingAttributes_.push_back(std::move(attr));  // the one step that may fail
+  if (slot != nullptr) {
+    if (*slot == 0) ++pendingNames_;
+    *slot = static_cast<std::uint32_t>(pendingAttributes_.size());
   }
   if (earlier != SIZE_MAX) pendingAttributes_[earlier].reset();
-  pendingAttributes_.push_back(std::move(attr));
   attribute_ = raw;
+}
+
+namespace {
+std::size_t NameHash(std::u16string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a over the code units
+  for (char16_t c : name) h = (h ^ c) * 16777619u;
+  // Its low bits, which pick the slot, follow only the low bits of the
+  // characters ("a1", "a2" ... crowd together): mix the high bits in.
+  h ^= h >> 16;
+  h *= 0x7feb352du;
+  h ^= h >> 15;
+  h *= 0x846ca68bu;
+  h ^= h >> 16;
+  return h;
+}
+}  // namespace
+
+std::uint32_t& THtmlParser::PendingSlot(std::u16string_view name) {
+  const std::size_t mask = pendingSlots_.size() - 1;
+  for (std::size_t i = NameHash(name) & mask;; i = (i + 1) & mask) {
+    std::uint32_t& slot = pendingSlots_[i];
+    if (slot == 0 || pendingAttributes_[slot - 1]->localName() == name) return slot;
+  }
+}
+
+// (Re)builds the name index over the attributes still pending, with room
+// for twice as many names.
+void THtmlParser::IndexPendingAttributes() {
+  std::size_t size = 32;
+  while (size < (pendingNames_ + 1) * 4) size *= 2;
+  pendingSlots_.assign(size, 0);
+  pendingNames_ = 0;
+  for (std::size_t i = 0; i < pendingAttributes_.size(); ++i) {
+    if (!pendingAttributes_[i]) continue;
+    PendingSlot(pendingAttributes_[i]->localName()) = static_cast<std::uint32_t>(i + 1);
+    ++pendingNames_;
+  }
 }
 
 void THtmlParser::FlushAttributes() {
@@ -232,7 +269,8 @@ void THtmlParser::FlushAttributes() {
     attributeOwner_->AdoptDistinctAttributes(pendingAttributes_);
   attributeOwner_ = nullptr;
   pendingAttributes_.clear();
-  pendingIndex_.clear();
+  pendingSlots_.clear();
+  pendingNames_ = 0;
 }
 
 void THtmlParser::AttributeEnd(THtmlReader&) { attribute_ = nullptr; }

@@ -74,7 +74,13 @@ class THtmlParser {
   // hash of the names answers once the tag has more than a few.
   TElement* attributeOwner_ = nullptr;
   std::vector<std::unique_ptr<TAttr>> pendingAttributes_;
-  std::unordered_map<std::u16string_view, std::size_t> pendingIndex_;
+  // Open addressing by name: each used slot holds 1 + the position of the
+  // latest attribute of a name. One flat array, no block per attribute.
+  std::vector<std::uint32_t> pendingSlots_;
+  std::size_t pendingNames_ = 0;
+  // The slot of `name`: its entry, or the empty slot where it belongs.
+  std::uint32_t& PendingSlot(std::u16string_view name);
+  void IndexPendingAttributes();
 
   // The open elements from the top down. Every element on the current path
   // is also listed, by its depth, in the stack of its name, so "the nearest
