@@ -6,6 +6,19 @@ namespace orvix {
 
 namespace {
 
+std::uint32_t NameHash(std::u16string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a over the code units
+  for (char16_t c : name) h = (h ^ c) * 16777619u;
+  // Its low bits, which pick the slot, follow only the low bits of the
+  // characters ("a1", "a2" ... crowd together): mix the high bits in.
+  h ^= h >> 16;
+  h *= 0x7feb352du;
+  h ^= h >> 15;
+  h *= 0x846ca68bu;
+  h ^= h >> 16;
+  return h;
+}
+
 using Tags = std::initializer_list<int>;
 
 // Where a restructuring start tag may stand: the candidates of its parent.
@@ -204,7 +217,8 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
   // left empty, so the survivors keep the order the map would give them.
   constexpr std::size_t kScanLimit = 8;
   std::size_t earlier = SIZE_MAX;
-  std::uint32_t* slot = nullptr;
+  std::uint64_t* slot = nullptr;
+  std::uint32_t hash = 0;
   if (pendingAttributes_.size() <= kScanLimit && pendingSlots_.empty()) {
     for (std::size_t i = 0; i < pendingAttributes_.size(); ++i) {
       if (pendingAttributes_[i] && pendingAttributes_[i]->localName() == name) {
@@ -215,38 +229,26 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
   } else {
     // At most half the slots used, so probes stay short.
     if ((pendingNames_ + 1) * 2 > pendingSlots_.size()) IndexPendingAttributes();
-    slot = &PendingSlot(name);
-    if (*slot != 0) earlier = *slot - 1;
+    hash = NameHash(name);
+    slot = &PendingSlot(name, hash);
+    if (const std::uint32_t used = static_cast<std::uint32_t>(*slot)) earlier = used - 1;
   }
   pendingAttributes_.push_back(std::move(attr));  // the one step that may fail
   if (slot != nullptr) {
-    if (*slot == 0) ++pendingNames_;
-    *slot = static_cast<std::uint32_t>(pendingAttributes_.size());
+    if (static_cast<std::uint32_t>(*slot) == 0) ++pendingNames_;
+    *slot = std::uint64_t{hash} << 32 | pendingAttributes_.size();
   }
   if (earlier != SIZE_MAX) pendingAttributes_[earlier].reset();
   attribute_ = raw;
 }
 
-namespace {
-std::size_t NameHash(std::u16string_view name) {
-  std::uint32_t h = 2166136261u;  // FNV-1a over the code units
-  for (char16_t c : name) h = (h ^ c) * 16777619u;
-  // Its low bits, which pick the slot, follow only the low bits of the
-  // characters ("a1", "a2" ... crowd together): mix the high bits in.
-  h ^= h >> 16;
-  h *= 0x7feb352du;
-  h ^= h >> 15;
-  h *= 0x846ca68bu;
-  h ^= h >> 16;
-  return h;
-}
-}  // namespace
-
-std::uint32_t& THtmlParser::PendingSlot(std::u16string_view name) {
+std::uint64_t& THtmlParser::PendingSlot(std::u16string_view name, std::uint32_t hash) {
   const std::size_t mask = pendingSlots_.size() - 1;
-  for (std::size_t i = NameHash(name) & mask;; i = (i + 1) & mask) {
-    std::uint32_t& slot = pendingSlots_[i];
-    if (slot == 0 || pendingAttributes_[slot - 1]->localName() == name) return slot;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    std::uint64_t& slot = pendingSlots_[i];
+    const auto used = static_cast<std::uint32_t>(slot);
+    if (used == 0) return slot;
+    if (slot >> 32 == hash && pendingAttributes_[used - 1]->localName() == name) return slot;
   }
 }
 
@@ -259,7 +261,9 @@ void THtmlParser::IndexPendingAttributes() {
   pendingNames_ = 0;
   for (std::size_t i = 0; i < pendingAttributes_.size(); ++i) {
     if (!pendingAttributes_[i]) continue;
-    PendingSlot(pendingAttributes_[i]->localName()) = static_cast<std::uint32_t>(i + 1);
+    const std::u16string_view name = pendingAttributes_[i]->localName();
+    const std::uint32_t hash = NameHash(name);
+    PendingSlot(name, hash) = std::uint64_t{hash} << 32 | (i + 1);
     ++pendingNames_;
   }
 }

@@ -74,12 +74,15 @@ class THtmlParser {
   // hash of the names answers once the tag has more than a few.
   TElement* attributeOwner_ = nullptr;
   std::vector<std::unique_ptr<TAttr>> pendingAttributes_;
-  // Open addressing by name: each used slot holds 1 + the position of the
-  // latest attribute of a name. One flat array, no block per attribute.
-  std::vector<std::uint32_t> pendingSlots_;
+  // Open addressing by name: each used slot holds the name's hash (high
+  // half) and 1 + the position of the latest attribute of that name (low
+  // half; 0 for an empty slot). One flat array, no block per attribute, and
+  // a probe looks at a name only when the hashes agree.
+  std::vector<std::uint64_t> pendingSlots_;
   std::size_t pendingNames_ = 0;
-  // The slot of `name`: its entry, or the empty slot where it belongs.
-  std::uint32_t& PendingSlot(std::u16string_view name);
+  // The slot of `name` (whose hash is `hash`): its entry, or the empty slot
+  // where it belongs.
+  std::uint64_t& PendingSlot(std::u16string_view name, std::uint32_t hash);
   void IndexPendingAttributes();
 
   // The open elements from the top down. Every element on the current path
