@@ -149,7 +149,7 @@ void TNode::FreeOwnName() noexcept {
   sharedName_ = &EmptyName();
 }
 
-constinit const std::u16string TNode::kEmptyName{};
+const std::u16string TNode::kEmptyName;
 
 void TNode::SetLocalName(std::u16string_view name, bool shared) {
   if (!name.empty() && shared) {

@@ -149,8 +149,7 @@ class TNode {
   void NoteMutation();
 
   static const std::u16string& EmptyName() { return kEmptyName; }
-  // Constant-initialised, so a node made during static start-up can name it.
-  static constinit const std::u16string kEmptyName;
+  static const std::u16string kEmptyName;
   // Names the node. Nodes made in an arena share one copy of each distinct
   // name, kept by the arena (which outlives every such node); a node on the
   // heap, one whose document may change, and a page with thousands of
