@@ -27,7 +27,7 @@ TDocument::~TDocument() {
     TNode* node = pending.back();
     pending.pop_back();
     node->searchRoot_ = false;
-    node->ReleaseOwned(pending);
+    if (node->HoldsNodes()) node->ReleaseOwned(pending);
     std::unique_ptr<TNode> doomed(node);
   }
   // Nodes the callers still hold keep the arena until they are freed.

@@ -100,13 +100,15 @@ TNode::~TNode() {
     ownerDocument_->OrphanListsRootedAt(this);
   // Free the subtree without recursion: each node is stripped of its
   // children and attributes before it is deleted, so its own destructor
-  // finds nothing left to walk.
+  // finds nothing left to walk. (An element's attributes are gone with its
+  // own part by now.)
+  if (childNodes_.items_.empty()) return;
   std::vector<TNode*> pending;
   ReleaseOwned(pending);
   while (!pending.empty()) {
     TNode* node = pending.back();
     pending.pop_back();
-    node->ReleaseOwned(pending);
+    if (node->HoldsNodes()) node->ReleaseOwned(pending);
     std::unique_ptr<TNode> doomed(node);
   }
 }

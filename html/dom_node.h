@@ -196,6 +196,8 @@ class TNode {
   friend class TSearchNodeList;
   // Moves this node's children and attributes to `out`, leaving it bare.
   void ReleaseOwned(std::vector<TNode*>& out);
+  // Whether ReleaseOwned has anything to move.
+  bool HoldsNodes() const { return isElement_ || !childNodes_.items_.empty(); }
   void FreeOwnName() noexcept;
 };
 

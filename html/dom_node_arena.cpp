@@ -93,14 +93,17 @@ void TNodeArena::ReleaseSpareChunks() noexcept {
 }
 
 const std::u16string* TNodeArena::Name(std::u16string_view name) {
+  // Names seen before first: the table never holds a tag name, so the order
+  // of the two lookups does not change the answer, and the tree builder
+  // names its elements of known tags itself, so most names asked for here
+  // are attribute names.
+  if (const auto it = names_.find(name); it != names_.end()) return &*it;
   const THtmlTag& tag = FindHtmlTag(name);
   if (tag.number != 0 && tag.name == name) return &tag.name;
   // A real page uses a few hundred names; a page with thousands of made-up
   // ones gains nothing from sharing and would only pay for the lookups, so
   // past this its nodes keep their own.
   if (names_.size() >= kSharedNames) return nullptr;
-  const auto it = names_.find(name);
-  if (it != names_.end()) return &*it;
   return &*names_.emplace(name).first;
 }
 
