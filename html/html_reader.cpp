@@ -179,26 +179,51 @@ void THtmlReader::SetName(std::u16string_view name) {
   nameStringsMade_ = false;
 }
 
-void THtmlReader::SetLowerName(std::size_t from, std::size_t end) {
-  // One pass finds the colon, whether anything needs lower-casing, and the
-  // packed key the tag table is searched by; most names are lower case
-  // already and stay slices of the input.
-  const std::u16string_view raw = text_.substr(from, end - from);
+std::size_t THtmlReader::ScanName(std::size_t from, DelimSet set) {
+  // One pass finds the end, the colon, whether anything needs lower-casing,
+  // and the packed key the tag table is searched by: the characters
+  // lower-cased one per byte, with the OR of each character minus one to
+  // tell whether all are in U+0001..U+0080 (U+0080 is in no tag name, so its
+  // byte matches no key). Every delimiter, capital and colon is below 'a',
+  // so lower-case letters take the short way.
   std::size_t colon = std::u16string_view::npos;
   bool upper = false;
-  bool packable = !raw.empty() && raw.size() <= 8;
   std::uint64_t key = 0;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    unsigned c = raw[i];
-    if (c - u'A' < 26u) {
-      c += u'a' - u'A';
-      upper = true;
-    } else if (c == u':' && colon == std::u16string_view::npos) {
-      colon = i;
+  unsigned bits = 0;
+  auto take = [&](unsigned c, std::size_t at) {
+    if (c < u'a') {
+      if (c - u'A' < 26u) {
+        c += u'a' - u'A';
+        upper = true;
+      } else if (c == u':' && colon == std::u16string_view::npos) {
+        colon = at - from;
+      }
     }
-    packable = packable && c != 0 && c < 0x80;
+    bits |= c - 1;
     key = key << 8 | c;
+  };
+  const char16_t* p = text_.data();
+  ScanCache& cache = scans_[set];
+  std::size_t end;
+  if (from >= cache.from && from <= cache.at) {
+    // Known from an earlier scan (input that keeps failing to form tags):
+    // the name is consumed now, so looking at it once more stays linear.
+    end = cache.at;
+    for (std::size_t i = from; i < end; ++i) take(p[i], i);
+  } else {
+    const std::size_t n = text_.size();
+    const unsigned bit = 1u << set;
+    std::size_t i = from;
+    for (; i < n; ++i) {
+      const unsigned c = p[i];
+      if (c < u'a' && (kDelims.bits[c] & bit) != 0) break;
+      take(c, i);
+    }
+    end = i;
+    cache.from = from;
+    cache.at = end;
   }
+  const std::u16string_view raw = text_.substr(from, end - from);
   if (upper) {
     lowerName_.assign(raw);
     for (char16_t& c : lowerName_)
@@ -210,8 +235,10 @@ void THtmlReader::SetLowerName(std::size_t from, std::size_t end) {
   colon_ = colon;
   // A leading colon is dropped from the qualified name; such a name takes
   // the table's own search.
-  tagKey_ = packable && colon != 0 ? key : 0;
+  const bool packable = !raw.empty() && raw.size() <= 8 && bits < 0x80 && colon != 0;
+  tagKey_ = packable ? key : 0;
   nameStringsMade_ = false;
+  return end;
 }
 
 void THtmlReader::MakeNameStrings() const {
@@ -304,9 +331,8 @@ bool THtmlReader::TagStep() {
       }
     } else if (pos_ + 1 < text_.size()) {
       // A start tag: its name may not begin at the very last character.
-      std::size_t end = ScanUntil(pos_, kNameDelims);
+      std::size_t end = ScanName(pos_, kNameDelims);
       if (end > pos_) {
-        SetLowerName(pos_, end);
         pos_ = end;
         nodeType_ = kElement;
         state_ = kInStartTag;
@@ -322,11 +348,10 @@ bool THtmlReader::TagStep() {
 bool THtmlReader::EndTag() {
   ++pos_;  // "/"
   if (AtEnd()) return false;
-  const std::size_t nameEnd = ScanUntil(pos_, kNameDelims);
+  const std::size_t nameEnd = ScanName(pos_, kNameDelims);
   if (nameEnd == pos_) return false;
   const std::size_t gt = FindGreaterFrom(nameEnd);
   if (gt == std::u16string::npos) return false;
-  SetLowerName(pos_, nameEnd);
   pos_ = gt + 1;
   nodeType_ = kEndTag;
   listener_->EndElement(*this);
@@ -450,9 +475,8 @@ bool THtmlReader::EntityStep() {
 
 bool THtmlReader::AttributeNameStep() {
   SkipBlanks();
-  const std::size_t end = ScanUntil(pos_, kAttrNameDelims);
+  const std::size_t end = ScanName(pos_, kAttrNameDelims);
   if (end == pos_) return false;
-  SetLowerName(pos_, end);
   pos_ = end;
   listener_->AttributeStart(*this);
   state_ = kAfterAttrName;

@@ -173,6 +173,10 @@ class THtmlReader {
   void SkipBlanks();
   // Index of the first character of `set` at or after `from` (or the size).
   std::size_t ScanUntil(std::size_t from, DelimSet set);
+  // ScanUntil for a tag or attribute name, which also makes the characters
+  // passed the current name, lower-cased (an empty name when there are
+  // none). Callers that then find no tag overwrite it before any event.
+  std::size_t ScanName(std::size_t from, DelimSet set);
   // Index of the next occurrence of `s` at or after `from`, npos when absent.
   std::size_t FindFrom(std::size_t from, std::u16string_view s, std::size_t& absentFrom);
   // The same for the ">" that ends a tag.
@@ -180,8 +184,6 @@ class THtmlReader {
   std::size_t FindCharFrom(std::size_t from, char16_t c);
   // The name as written.
   void SetName(std::u16string_view name);
-  // The name text_[from, end) with ASCII letters lower-cased.
-  void SetLowerName(std::size_t from, std::size_t end);
   void MakeNameStrings() const;
 
   bool TagStep();
