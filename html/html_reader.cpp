@@ -223,7 +223,7 @@ std::size_t THtmlReader::ScanName(std::size_t from, DelimSet set) {
     cache.from = from;
     cache.at = end;
   }
-  const std::u16string_view raw = text_.substr(from, end - from);
+  const std::u16string_view raw(p + from, end - from);
   if (upper) {
     lowerName_.assign(raw);
     for (char16_t& c : lowerName_)
@@ -256,8 +256,11 @@ bool THtmlReader::Read() {
   nameStringsMade_ = false;
   valueView_ = {};
   nodeValueMade_ = false;
-  publicId_.clear();
-  systemId_.clear();
+  if (hasIds_) {
+    publicId_.clear();
+    systemId_.clear();
+    hasIds_ = false;
+  }
   isEmptyElement_ = false;
   if (AtEnd()) return false;
 
@@ -308,7 +311,7 @@ void THtmlReader::EndStartTag() {
   }
   // Anything else up to ">" is junk that is skipped; a missing ">" leaves
   // the reader at the end of the input.
-  std::size_t gt = FindGreaterFrom(pos_);
+  const std::size_t gt = !AtEnd() && Cur() == u'>' ? pos_ : FindGreaterFrom(pos_);
   pos_ = gt == std::u16string::npos ? text_.size() : gt + 1;
   nodeType_ = kElement;
   listener_->ElementEnd(*this);
@@ -397,6 +400,7 @@ bool THtmlReader::DocType() {
   SetName(text_.substr(nameStart, nameEnd - nameStart));
   publicId_ = std::move(publicId);
   systemId_ = std::move(systemId);
+  hasIds_ = true;
   listener_->DocType(*this);
   return true;
 }
@@ -475,6 +479,8 @@ bool THtmlReader::EntityStep() {
 
 bool THtmlReader::AttributeNameStep() {
   SkipBlanks();
+  // The usual end of a start tag: no name to scan.
+  if (!AtEnd() && (Cur() == u'>' || Cur() == u'/')) return false;
   const std::size_t end = ScanName(pos_, kAttrNameDelims);
   if (end == pos_) return false;
   pos_ = end;

@@ -219,6 +219,7 @@ class THtmlReader {
   char16_t charRef_ = 0;  // the character of a numeric reference
   std::u16string publicId_;
   std::u16string systemId_;
+  bool hasIds_ = false;  // publicId_ or systemId_ may be non-empty
   bool isEmptyElement_ = false;
   std::uint8_t state_ = kContent;
   char16_t quoteChar_ = 0;
