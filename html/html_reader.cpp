@@ -75,7 +75,7 @@ class HandlerListener final : public THtmlReader::Listener {
   }
 };
 
-HandlerListener handlerListener;
+constinit HandlerListener handlerListener;
 
 }  // namespace
 
