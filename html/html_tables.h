@@ -44,8 +44,9 @@ class THtmlTagList {
   // lower-case names), or the sentinel (empty name, number 0). The returned
   // reference lives as long as the table.
   const THtmlTag& Find(std::u16string_view name) const;
-  // Find for a name already packed by PackKey (a reader packs tag names
-  // while it scans them); `key` must not be 0.
+  // Find for a name already packed the way PackKey does it (a reader packs
+  // tag names while it scans them); a key no name of the table packs to,
+  // say one with a byte above 0x7F, finds the sentinel. `key` must not be 0.
   const THtmlTag& FindKey(std::uint64_t key) const {
     for (std::size_t slot = Slot(key); keys_[slot] != 0; slot = (slot + 1) % kSlots)
       if (keys_[slot] == key) return tags_[slots_[slot]];
