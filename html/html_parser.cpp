@@ -55,16 +55,7 @@ Tags ParentCandidates(int number) {
 }  // namespace
 
 THtmlParser::THtmlParser() : reader_(std::make_unique<THtmlReader>()), byTag_(tag::Count + 1) {
-  reader_->OnAttributeEnd = [this](THtmlReader& r) { AttributeEnd(r); };
-  reader_->OnAttributeStart = [this](THtmlReader& r) { AttributeStart(r); };
-  reader_->OnCDataSection = [this](THtmlReader& r) { CDataSection(r); };
-  reader_->OnComment = [this](THtmlReader& r) { Comment(r); };
-  reader_->OnDocType = [this](THtmlReader& r) { DocType(r); };
-  reader_->OnElementEnd = [this](THtmlReader& r) { ElementEnd(r); };
-  reader_->OnElementStart = [this](THtmlReader& r) { ElementStart(r); };
-  reader_->OnEndElement = [this](THtmlReader& r) { EndElement(r); };
-  reader_->OnEntityReference = [this](THtmlReader& r) { EntityReference(r); };
-  reader_->OnTextNode = [this](THtmlReader& r) { TextNode(r); };
+  reader_->SetListener(this);
 }
 
 THtmlParser::~THtmlParser() = default;
@@ -170,11 +161,11 @@ void THtmlParser::MoveToBody() {
 }
 
 void THtmlParser::ElementStart(THtmlReader& r) {
-  const std::u16string name = r.QualifiedName();
-  startTag_ = &FindHtmlTag(name);
+  const std::u16string_view name = r.qualifiedNameView();
+  startTag_ = &r.tag();
   const int number = startTag_->number;
   if (IsRestructuringTag(number)) MoveToParentOfRestructuring(number);
-  TElement* element = Current().appendChild(document_->createElement(name, number));
+  TElement* element = Current().appendChild(document_->createElement(std::u16string(name), number));
   Push(element, number, element->localName());
 }
 
@@ -187,13 +178,12 @@ void THtmlParser::ElementEnd(THtmlReader& r) {
 
 void THtmlParser::EndElement(THtmlReader& r) {
   if (attribute_ != nullptr) return;  // the walk starts at a non-element
-  const std::u16string name = r.QualifiedName();
-  const int number = HtmlTagNumber(name);
+  const int number = r.tag().number;
   std::vector<std::uint32_t>* stack;
   if (number > 0) {
     stack = &byTag_[number];
   } else {
-    auto it = byName_.find(name);
+    auto it = byName_.find(std::u16string(r.qualifiedNameView()));
     if (it == byName_.end()) return;
     stack = &it->second;
   }
@@ -210,7 +200,7 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
     FlushAttributes();
     attributeOwner_ = element;
   }
-  auto attr = document_->createAttribute(r.QualifiedName());
+  auto attr = document_->createAttribute(std::u16string(r.qualifiedNameView()));
   TAttr* raw = attr.get();
   const std::u16string_view name = raw->localName();
   // A namesake read earlier in the same tag is displaced: freed, its slot
@@ -284,7 +274,7 @@ void THtmlParser::TextNode(THtmlReader& r) {
 }
 
 void THtmlParser::EntityReference(THtmlReader& r) {
-  Current().appendChild(document_->createEntityReference(r.QualifiedName()));
+  Current().appendChild(document_->createEntityReference(std::u16string(r.qualifiedNameView())));
 }
 
 void THtmlParser::Comment(THtmlReader& r) {

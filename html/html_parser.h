@@ -18,7 +18,9 @@
 
 namespace orvix {
 
-class THtmlParser {
+// The builder listens to its reader directly (see THtmlReader::Listener);
+// the reader's Handler members are not used.
+class THtmlParser : private THtmlReader::Listener {
  public:
   THtmlParser();
   virtual ~THtmlParser();
@@ -39,16 +41,16 @@ class THtmlParser {
     std::vector<std::uint32_t>* sameName;
   };
 
-  void AttributeEnd(THtmlReader& r);
-  void AttributeStart(THtmlReader& r);
-  void CDataSection(THtmlReader& r);
-  void Comment(THtmlReader& r);
-  void DocType(THtmlReader& r);
-  void ElementEnd(THtmlReader& r);
-  void ElementStart(THtmlReader& r);
-  void EndElement(THtmlReader& r);
-  void EntityReference(THtmlReader& r);
-  void TextNode(THtmlReader& r);
+  void AttributeEnd(THtmlReader& r) override;
+  void AttributeStart(THtmlReader& r) override;
+  void CDataSection(THtmlReader& r) override;
+  void Comment(THtmlReader& r) override;
+  void DocType(THtmlReader& r) override;
+  void ElementEnd(THtmlReader& r) override;
+  void ElementStart(THtmlReader& r) override;
+  void EndElement(THtmlReader& r) override;
+  void EntityReference(THtmlReader& r) override;
+  void TextNode(THtmlReader& r) override;
 
   TNode& Current() const;
   std::vector<std::uint32_t>& StackFor(int tagNumber, const std::u16string& name);

@@ -1,6 +1,12 @@
 #include "html/html_reader.h"
 
 #include <algorithm>
+#include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "html/html_tables.h"
 
 namespace orvix {
 
@@ -28,9 +34,56 @@ struct DelimTable {
 };
 constexpr DelimTable kDelims;
 
-bool IsDelim(char16_t c, int set) { return c < 256 && (kDelims.bits[c] >> set & 1) != 0; }
+// Index of the first `a` or `b` in `text` at or after `from`, or its size.
+// Text runs and quoted values are most of a page's characters, so they are
+// searched eight at a time where the processor allows it.
+std::size_t FindEither(std::u16string_view text, std::size_t from, char16_t a, char16_t b) {
+  const char16_t* p = text.data();
+  const std::size_t n = text.size();
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
+  const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, wantA), _mm_cmpeq_epi16(v, wantB)));
+    if (hits != 0) return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits))) / 2;
+  }
+#endif
+  for (; i < n; ++i)
+    if (p[i] == a || p[i] == b) return i;
+  return n;
+}
+
+// Passes each event to the Handler member of its kind, when assigned.
+class HandlerListener final : public THtmlReader::Listener {
+ public:
+  void AttributeEnd(THtmlReader& r) override { Fire(r.OnAttributeEnd, r); }
+  void AttributeStart(THtmlReader& r) override { Fire(r.OnAttributeStart, r); }
+  void CDataSection(THtmlReader& r) override { Fire(r.OnCDataSection, r); }
+  void Comment(THtmlReader& r) override { Fire(r.OnComment, r); }
+  void DocType(THtmlReader& r) override { Fire(r.OnDocType, r); }
+  void ElementEnd(THtmlReader& r) override { Fire(r.OnElementEnd, r); }
+  void ElementStart(THtmlReader& r) override { Fire(r.OnElementStart, r); }
+  void EndElement(THtmlReader& r) override { Fire(r.OnEndElement, r); }
+  void EntityReference(THtmlReader& r) override { Fire(r.OnEntityReference, r); }
+  void TextNode(THtmlReader& r) override { Fire(r.OnTextNode, r); }
+
+ private:
+  static void Fire(const THtmlReader::Handler& h, THtmlReader& r) {
+    if (h) h(r);
+  }
+};
+
+constinit HandlerListener handlerListener;
 
 }  // namespace
+
+THtmlReader::THtmlReader() : listener_(&handlerListener), tags_(&HtmlTags()) {}
+
+void THtmlReader::SetListener(Listener* listener) {
+  listener_ = listener != nullptr ? listener : &handlerListener;
+}
 
 void THtmlReader::SetSource(std::u16string text) {
   source_ = std::move(text);
@@ -45,14 +98,19 @@ void THtmlReader::SetSourceView(std::u16string_view text) {
   gtAbsentFrom_ = commentEndAbsentFrom_ = cdataEndAbsentFrom_ = SIZE_MAX;
 }
 
-std::u16string THtmlReader::QualifiedName() const {
-  if (prefix_.empty()) return localName_;
-  std::u16string name;
-  name.reserve(prefix_.size() + 1 + localName_.size());
-  name += prefix_;
-  name += u':';
-  name += localName_;
-  return name;
+void THtmlReader::ReleaseSource() {
+  nodeValue();
+  MakeNameStrings();
+  // The name may be a slice of the text let go of.
+  std::u16string held(name_);
+  heldName_.swap(held);
+  name_ = heldName_;
+  valueView_ = {};
+  text_ = {};
+}
+
+const THtmlTag& THtmlReader::tag() const {
+  return tagKey_ != 0 ? tags_->FindKey(tagKey_) : tags_->Find(qualifiedNameView());
 }
 
 bool THtmlReader::Matches(std::u16string_view s) const {
@@ -77,8 +135,11 @@ void THtmlReader::SkipBlanks() {
 std::size_t THtmlReader::ScanUntil(std::size_t from, DelimSet set) {
   ScanCache& c = scans_[set];
   if (from >= c.from && from <= c.at) return c.at;
+  const char16_t* p = text_.data();
+  const std::size_t n = text_.size();
+  const unsigned bit = 1u << set;
   std::size_t i = from;
-  while (i < text_.size() && !IsDelim(text_[i], set)) ++i;
+  while (i < n && !(p[i] < 256 && (kDelims.bits[p[i]] & bit) != 0)) ++i;
   c.from = from;
   c.at = i;
   return i;
@@ -93,6 +154,14 @@ std::size_t THtmlReader::FindFrom(std::size_t from, std::u16string_view s, std::
   return at;
 }
 
+std::size_t THtmlReader::FindGreaterFrom(std::size_t from) {
+  if (from >= gtAbsentFrom_) return std::u16string::npos;
+  const std::size_t at = FindEither(text_, from, u'>', u'>');
+  if (at < text_.size()) return at;
+  gtAbsentFrom_ = from;
+  return std::u16string::npos;
+}
+
 std::size_t THtmlReader::FindCharFrom(std::size_t from, char16_t ch) {
   ScanCache& c = charScans_[ch];
   if (from >= c.from && from <= c.at) return c.at;
@@ -103,34 +172,95 @@ std::size_t THtmlReader::FindCharFrom(std::size_t from, char16_t ch) {
   return at;
 }
 
-void THtmlReader::SetLowerName(std::u16string_view name) {
-  // Lower-cased in place: no temporary string per tag or attribute name.
-  SetName(name);
-  for (char16_t& c : prefix_)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  for (char16_t& c : localName_)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+void THtmlReader::SetName(std::u16string_view name) {
+  name_ = name;
+  colon_ = name.find(u':');
+  tagKey_ = 0;
+  nameStringsMade_ = false;
 }
 
-void THtmlReader::SetName(std::u16string_view name) {
-  std::size_t colon = name.find(u':');
-  if (colon == std::u16string_view::npos) {
-    prefix_.clear();
-    localName_.assign(name);
+std::size_t THtmlReader::ScanName(std::size_t from, DelimSet set) {
+  // One pass finds the end, the colon, whether anything needs lower-casing,
+  // and the packed key the tag table is searched by: the characters
+  // lower-cased one per byte, with the OR of each character minus one to
+  // tell whether all are in U+0001..U+0080 (U+0080 is in no tag name, so its
+  // byte matches no key). Every delimiter, capital and colon is below 'a',
+  // so lower-case letters take the short way.
+  std::size_t colon = std::u16string_view::npos;
+  bool upper = false;
+  std::uint64_t key = 0;
+  unsigned bits = 0;
+  auto take = [&](unsigned c, std::size_t at) {
+    if (c < u'a') {
+      if (c - u'A' < 26u) {
+        c += u'a' - u'A';
+        upper = true;
+      } else if (c == u':' && colon == std::u16string_view::npos) {
+        colon = at - from;
+      }
+    }
+    bits |= c - 1;
+    key = key << 8 | c;
+  };
+  const char16_t* p = text_.data();
+  ScanCache& cache = scans_[set];
+  std::size_t end;
+  if (from >= cache.from && from <= cache.at) {
+    // Known from an earlier scan (input that keeps failing to form tags):
+    // the name is consumed now, so looking at it once more stays linear.
+    end = cache.at;
+    for (std::size_t i = from; i < end; ++i) take(p[i], i);
   } else {
-    prefix_.assign(name.substr(0, colon));
-    localName_.assign(name.substr(colon + 1));
+    const std::size_t n = text_.size();
+    const unsigned bit = 1u << set;
+    std::size_t i = from;
+    for (; i < n; ++i) {
+      const unsigned c = p[i];
+      if (c < u'a' && (kDelims.bits[c] & bit) != 0) break;
+      take(c, i);
+    }
+    end = i;
+    cache.from = from;
+    cache.at = end;
   }
+  const std::u16string_view raw(p + from, end - from);
+  if (upper) {
+    lowerName_.assign(raw);
+    for (char16_t& c : lowerName_)
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    name_ = lowerName_;
+  } else {
+    name_ = raw;
+  }
+  colon_ = colon;
+  // A leading colon is dropped from the qualified name; such a name takes
+  // the table's own search.
+  const bool packable = !raw.empty() && raw.size() <= 8 && bits < 0x80 && colon != 0;
+  tagKey_ = packable ? key : 0;
+  nameStringsMade_ = false;
+  return end;
+}
+
+void THtmlReader::MakeNameStrings() const {
+  if (nameStringsMade_) return;
+  prefix_.assign(prefixView());
+  localName_.assign(localNameView());
+  nameStringsMade_ = true;
 }
 
 bool THtmlReader::Read() {
   nodeType_ = kNone;
-  prefix_.clear();
-  localName_.clear();
+  name_ = {};
+  colon_ = std::u16string_view::npos;
+  tagKey_ = 0;
+  nameStringsMade_ = false;
   valueView_ = {};
   nodeValueMade_ = false;
-  publicId_.clear();
-  systemId_.clear();
+  if (hasIds_) {
+    publicId_.clear();
+    systemId_.clear();
+    hasIds_ = false;
+  }
   isEmptyElement_ = false;
   if (AtEnd()) return false;
 
@@ -138,7 +268,7 @@ bool THtmlReader::Read() {
     if (AttributeValueStep()) return true;
     if (state_ == kQuotedValue && !AtEnd()) ++pos_;  // the closing quote
     nodeType_ = kAttributeEnd;
-    Fire(OnAttributeEnd, *this);
+    listener_->AttributeEnd(*this);
     state_ = kInStartTag;
     return true;
   }
@@ -154,22 +284,21 @@ bool THtmlReader::Read() {
       ++pos_;
       nodeType_ = kEntityReference;
       SetName(u"lt");
-      Fire(OnEntityReference, *this);
+      listener_->EntityReference(*this);
     }
   } else if (c == u'&') {
     if (!EntityStep()) {
       ++pos_;
       nodeType_ = kEntityReference;
       SetName(u"amp");
-      Fire(OnEntityReference, *this);
+      listener_->EntityReference(*this);
     }
   } else {
-    std::size_t end = std::u16string_view(text_).find_first_of(u"&<", pos_);
-    if (end == std::u16string::npos) end = text_.size();
+    const std::size_t end = FindEither(text_, pos_, u'<', u'&');
     valueView_ = text_.substr(pos_, end - pos_);
     pos_ = end;
     nodeType_ = kText;
-    Fire(OnTextNode, *this);
+    listener_->TextNode(*this);
   }
   return true;
 }
@@ -182,10 +311,10 @@ void THtmlReader::EndStartTag() {
   }
   // Anything else up to ">" is junk that is skipped; a missing ">" leaves
   // the reader at the end of the input.
-  std::size_t gt = FindFrom(pos_, u">", gtAbsentFrom_);
+  const std::size_t gt = !AtEnd() && Cur() == u'>' ? pos_ : FindGreaterFrom(pos_);
   pos_ = gt == std::u16string::npos ? text_.size() : gt + 1;
   nodeType_ = kElement;
-  Fire(OnElementEnd, *this);
+  listener_->ElementEnd(*this);
   state_ = kContent;
 }
 
@@ -205,13 +334,12 @@ bool THtmlReader::TagStep() {
       }
     } else if (pos_ + 1 < text_.size()) {
       // A start tag: its name may not begin at the very last character.
-      std::size_t end = ScanUntil(pos_, kNameDelims);
+      std::size_t end = ScanName(pos_, kNameDelims);
       if (end > pos_) {
-        SetLowerName(text_.substr(pos_, end - pos_));
         pos_ = end;
         nodeType_ = kElement;
         state_ = kInStartTag;
-        Fire(OnElementStart, *this);
+        listener_->ElementStart(*this);
         ok = true;
       }
     }
@@ -223,14 +351,13 @@ bool THtmlReader::TagStep() {
 bool THtmlReader::EndTag() {
   ++pos_;  // "/"
   if (AtEnd()) return false;
-  const std::size_t nameEnd = ScanUntil(pos_, kNameDelims);
+  const std::size_t nameEnd = ScanName(pos_, kNameDelims);
   if (nameEnd == pos_) return false;
-  const std::size_t gt = FindFrom(nameEnd, u">", gtAbsentFrom_);
+  const std::size_t gt = FindGreaterFrom(nameEnd);
   if (gt == std::u16string::npos) return false;
-  SetLowerName(text_.substr(pos_, nameEnd - pos_));
   pos_ = gt + 1;
   nodeType_ = kEndTag;
-  Fire(OnEndElement, *this);
+  listener_->EndElement(*this);
   return true;
 }
 
@@ -266,14 +393,15 @@ bool THtmlReader::DocType() {
       systemId.assign(text_, pos_ + 1, sysClose - pos_ - 1);
       pos_ = sysClose + 1;
     }
-    const std::size_t gt = FindFrom(pos_, u">", gtAbsentFrom_);
+    const std::size_t gt = FindGreaterFrom(pos_);
     if (gt == std::u16string::npos) return false;
     pos_ = gt + 1;
   }
-  SetName(std::u16string_view(text_).substr(nameStart, nameEnd - nameStart));
+  SetName(text_.substr(nameStart, nameEnd - nameStart));
   publicId_ = std::move(publicId);
   systemId_ = std::move(systemId);
-  Fire(OnDocType, *this);
+  hasIds_ = true;
+  listener_->DocType(*this);
   return true;
 }
 
@@ -284,7 +412,7 @@ bool THtmlReader::CDataSection() {
   valueView_ = text_.substr(pos_, close - pos_);
   pos_ = close + 3;
   nodeType_ = kCData;
-  Fire(OnCDataSection, *this);
+  listener_->CDataSection(*this);
   return true;
 }
 
@@ -297,7 +425,7 @@ bool THtmlReader::Comment() {
   valueView_ = text_.substr(pos_, close - pos_);
   pos_ = close + 3;
   nodeType_ = kComment;
-  Fire(OnComment, *this);
+  listener_->Comment(*this);
   return true;
 }
 
@@ -334,7 +462,7 @@ bool THtmlReader::EntityStep() {
     nodeType_ = kText;
     charRef_ = static_cast<char16_t>(code);
     valueView_ = std::u16string_view(&charRef_, 1);
-    Fire(OnTextNode, *this);
+    listener_->TextNode(*this);
     return true;
   }
   const std::size_t nameEnd = ScanUntil(pos_, kEntityDelims);
@@ -343,19 +471,20 @@ bool THtmlReader::EntityStep() {
     return false;
   }
   nodeType_ = kEntityReference;
-  SetName(std::u16string_view(text_).substr(pos_, nameEnd - pos_));
+  SetName(text_.substr(pos_, nameEnd - pos_));
   pos_ = nameEnd + 1;
-  Fire(OnEntityReference, *this);
+  listener_->EntityReference(*this);
   return true;
 }
 
 bool THtmlReader::AttributeNameStep() {
   SkipBlanks();
-  const std::size_t end = ScanUntil(pos_, kAttrNameDelims);
+  // The usual end of a start tag: no name to scan.
+  if (!AtEnd() && (Cur() == u'>' || Cur() == u'/')) return false;
+  const std::size_t end = ScanName(pos_, kAttrNameDelims);
   if (end == pos_) return false;
-  SetLowerName(text_.substr(pos_, end - pos_));
   pos_ = end;
-  Fire(OnAttributeStart, *this);
+  listener_->AttributeStart(*this);
   state_ = kAfterAttrName;
   quoteChar_ = 0;
   return true;
@@ -382,23 +511,17 @@ bool THtmlReader::AttributeValueStep() {
       ++pos_;
       nodeType_ = kEntityReference;
       SetName(u"amp");
-      Fire(OnEntityReference, *this);
+      listener_->EntityReference(*this);
     }
     return true;
   }
-  std::size_t end;
-  if (state_ == kQuotedValue) {
-    const char16_t stops[] = {quoteChar_, u'&'};
-    end = std::u16string_view(text_).find_first_of(std::u16string_view(stops, 2), pos_);
-    if (end == std::u16string::npos) end = text_.size();
-  } else {
-    end = ScanUntil(pos_, kValueDelims);
-  }
+  const std::size_t end =
+      state_ == kQuotedValue ? FindEither(text_, pos_, quoteChar_, u'&') : ScanUntil(pos_, kValueDelims);
   if (end == pos_) return false;
   valueView_ = text_.substr(pos_, end - pos_);
   pos_ = end;
   nodeType_ = kText;
-  Fire(OnTextNode, *this);
+  listener_->TextNode(*this);
   return true;
 }
 

@@ -20,6 +20,9 @@
 
 namespace orvix {
 
+struct THtmlTag;
+class THtmlTagList;
+
 class THtmlReader {
  public:
   // Token kinds reported in nodeType().
@@ -45,10 +48,34 @@ class THtmlReader {
 
   using Handler = std::function<void(THtmlReader&)>;
 
-  THtmlReader() = default;
+  // Receives every event when set with SetListener, in place of the Handler
+  // members: one virtual call per token instead of a std::function call
+  // through a lambda, which matters to the tree builder on large pages.
+  class Listener {
+   public:
+    virtual void AttributeEnd(THtmlReader& r) = 0;
+    virtual void AttributeStart(THtmlReader& r) = 0;
+    virtual void CDataSection(THtmlReader& r) = 0;
+    virtual void Comment(THtmlReader& r) = 0;
+    virtual void DocType(THtmlReader& r) = 0;
+    virtual void ElementEnd(THtmlReader& r) = 0;
+    virtual void ElementStart(THtmlReader& r) = 0;
+    virtual void EndElement(THtmlReader& r) = 0;
+    virtual void EntityReference(THtmlReader& r) = 0;
+    virtual void TextNode(THtmlReader& r) = 0;
+
+   protected:
+    ~Listener() = default;
+  };
+
+  THtmlReader();
   virtual ~THtmlReader() = default;
   THtmlReader(const THtmlReader&) = delete;
   THtmlReader& operator=(const THtmlReader&) = delete;
+
+  // Events go to `listener` (which must outlive its use here) instead of the
+  // Handler members; nullptr goes back to the Handler members.
+  void SetListener(Listener* listener);
 
   // Stores the text and rewinds to its start. State, quote and token fields
   // keep their values (a fresh reader starts in content).
@@ -56,13 +83,9 @@ class THtmlReader {
   // The same without a copy: the reader reads `text` in place, which must
   // stay unchanged and alive while the reader reads it.
   void SetSourceView(std::u16string_view text);
-  // Lets go of a text given to SetSourceView: the current token's value
-  // becomes the reader's own copy, and reading ends.
-  void ReleaseSource() {
-    nodeValue();
-    valueView_ = {};
-    text_ = {};
-  }
+  // Lets go of a text given to SetSourceView: the current token's name and
+  // value become the reader's own copies, and reading ends.
+  void ReleaseSource();
   // Back to content outside any tag. A text that ended inside a tag (say an
   // open quoted value) leaves the reader there; a new document must not
   // start in that state.
@@ -75,14 +98,35 @@ class THtmlReader {
   bool Read();
 
   // prefix ":" localName, or localName when there is no prefix.
-  std::u16string QualifiedName() const;
+  std::u16string QualifiedName() const { return std::u16string(qualifiedNameView()); }
+
+  // The current name without copies: slices of the input, or of the
+  // reader's own buffer when the name had to be lower-cased. They stay valid
+  // until the next Read.
+  std::u16string_view qualifiedNameView() const { return colon_ == 0 ? name_.substr(1) : name_; }
+  std::u16string_view prefixView() const {
+    return colon_ == std::u16string_view::npos ? std::u16string_view() : name_.substr(0, colon_);
+  }
+  std::u16string_view localNameView() const {
+    return colon_ == std::u16string_view::npos ? name_ : name_.substr(colon_ + 1);
+  }
+  // The entry of the tag table for the name of a start or end tag (the
+  // sentinel, number 0, for an unknown name).
+  const THtmlTag& tag() const;
 
   std::u16string_view source() const { return text_; }
   // 1-based index of the next character.
   std::int32_t position() const { return static_cast<std::int32_t>(pos_ + 1); }
   std::int32_t nodeType() const { return nodeType_; }
-  const std::u16string& prefix() const { return prefix_; }
-  const std::u16string& localName() const { return localName_; }
+  // The name parts as strings, made when first asked for.
+  const std::u16string& prefix() const {
+    MakeNameStrings();
+    return prefix_;
+  }
+  const std::u16string& localName() const {
+    MakeNameStrings();
+    return localName_;
+  }
   // The value of a text, CDATA or comment token. The reader keeps it as a
   // slice of the input (or of its own one-character buffer for a character
   // reference) and makes the string only when asked for it.
@@ -129,15 +173,18 @@ class THtmlReader {
   void SkipBlanks();
   // Index of the first character of `set` at or after `from` (or the size).
   std::size_t ScanUntil(std::size_t from, DelimSet set);
+  // ScanUntil for a tag or attribute name, which also makes the characters
+  // passed the current name, lower-cased (an empty name when there are
+  // none). Callers that then find no tag overwrite it before any event.
+  std::size_t ScanName(std::size_t from, DelimSet set);
   // Index of the next occurrence of `s` at or after `from`, npos when absent.
   std::size_t FindFrom(std::size_t from, std::u16string_view s, std::size_t& absentFrom);
+  // The same for the ">" that ends a tag.
+  std::size_t FindGreaterFrom(std::size_t from);
   std::size_t FindCharFrom(std::size_t from, char16_t c);
+  // The name as written.
   void SetName(std::u16string_view name);
-  // SetName with ASCII letters lower-cased.
-  void SetLowerName(std::u16string_view name);
-  static void Fire(Handler& h, THtmlReader& r) {
-    if (h) h(r);
-  }
+  void MakeNameStrings() const;
 
   bool TagStep();
   bool EndTag();
@@ -149,18 +196,30 @@ class THtmlReader {
   bool AttributeValueStep();
   void EndStartTag();
 
+  Listener* listener_;
+  const THtmlTagList* tags_;
   std::u16string source_;  // owned copy given to SetSource
   std::u16string_view text_;  // what is read: source_, or the caller's text
   std::size_t pos_ = 0;  // 0-based; position() reports it 1-based
   std::int32_t nodeType_ = kNone;
-  std::u16string prefix_;
-  std::u16string localName_;
+  // The current name (prefix ":" localName as written, or lower-cased), the
+  // index of its first colon (npos without one), and for names of up to
+  // eight ASCII characters the packed key of the tag table (0 otherwise).
+  std::u16string_view name_;
+  std::size_t colon_ = std::u16string_view::npos;
+  std::uint64_t tagKey_ = 0;
+  std::u16string lowerName_;  // holds name_ when it was lower-cased
+  std::u16string heldName_;   // holds name_ after ReleaseSource
+  mutable std::u16string prefix_;
+  mutable std::u16string localName_;
+  mutable bool nameStringsMade_ = true;
   std::u16string_view valueView_;
   mutable std::u16string nodeValue_;
   mutable bool nodeValueMade_ = true;
   char16_t charRef_ = 0;  // the character of a numeric reference
   std::u16string publicId_;
   std::u16string systemId_;
+  bool hasIds_ = false;  // publicId_ or systemId_ may be non-empty
   bool isEmptyElement_ = false;
   std::uint8_t state_ = kContent;
   char16_t quoteChar_ = 0;

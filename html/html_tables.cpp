@@ -172,9 +172,7 @@ std::uint64_t THtmlTagList::PackKey(std::u16string_view name) {
 const THtmlTag& THtmlTagList::Find(std::u16string_view name) const {
   const std::uint64_t key = PackKey(name);
   if (key == 0) return name.size() > 8 ? Search(name) : sentinel_;
-  for (std::size_t slot = Slot(key); keys_[slot] != 0; slot = (slot + 1) % kSlots)
-    if (keys_[slot] == key) return tags_[slots_[slot]];
-  return sentinel_;
+  return FindKey(key);
 }
 
 const THtmlTag& THtmlTagList::Search(std::u16string_view name) const {

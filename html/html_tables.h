@@ -44,6 +44,17 @@ class THtmlTagList {
   // lower-case names), or the sentinel (empty name, number 0). The returned
   // reference lives as long as the table.
   const THtmlTag& Find(std::u16string_view name) const;
+  // Find for a name already packed the way PackKey does it (a reader packs
+  // tag names while it scans them); a key no name of the table packs to,
+  // say one with a byte above 0x7F, finds the sentinel. `key` must not be 0.
+  const THtmlTag& FindKey(std::uint64_t key) const {
+    for (std::size_t slot = Slot(key); keys_[slot] != 0; slot = (slot + 1) % kSlots)
+      if (keys_[slot] == key) return tags_[slots_[slot]];
+    return sentinel_;
+  }
+  // The characters of a name of one to eight ASCII characters (none of
+  // them U+0000), one per byte; 0 for any other name.
+  static std::uint64_t PackKey(std::u16string_view name);
   int Count() const { return static_cast<int>(tags_.size()); }
   const THtmlTag& Item(int index) const { return tags_[index]; }
 
@@ -53,7 +64,6 @@ class THtmlTagList {
   // probe or two per lookup instead of a halving search over strings. The
   // longer names go through the halving search.
   static constexpr std::size_t kSlots = 256;
-  static std::uint64_t PackKey(std::u16string_view name);
   static std::size_t Slot(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 56); }
   std::uint64_t keys_[kSlots] = {};
   std::uint8_t slots_[kSlots] = {};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "html/html_reader.h"
+#include "html/html_tables.h"
 #include "text/platform.h"
 
 namespace orvix {
@@ -14,11 +15,38 @@ namespace {
 
 std::string U8(const std::u16string& s) { return platform::Utf16ToUtf8(s); }
 
+// Passes each event on to the reader's handler of its kind, checking on the
+// way that the copy-free name accessors agree with the strings.
+class ForwardingListener final : public THtmlReader::Listener {
+ public:
+  void AttributeEnd(THtmlReader& r) override { Pass(r, r.OnAttributeEnd); }
+  void AttributeStart(THtmlReader& r) override { Pass(r, r.OnAttributeStart); }
+  void CDataSection(THtmlReader& r) override { Pass(r, r.OnCDataSection); }
+  void Comment(THtmlReader& r) override { Pass(r, r.OnComment); }
+  void DocType(THtmlReader& r) override { Pass(r, r.OnDocType); }
+  void ElementEnd(THtmlReader& r) override { Pass(r, r.OnElementEnd); }
+  void ElementStart(THtmlReader& r) override { Pass(r, r.OnElementStart); }
+  void EndElement(THtmlReader& r) override { Pass(r, r.OnEndElement); }
+  void EntityReference(THtmlReader& r) override { Pass(r, r.OnEntityReference); }
+  void TextNode(THtmlReader& r) override { Pass(r, r.OnTextNode); }
+
+ private:
+  static void Pass(THtmlReader& r, const THtmlReader::Handler& h) {
+    EXPECT_EQ(r.qualifiedNameView(), r.QualifiedName());
+    EXPECT_EQ(r.prefixView(), r.prefix());
+    EXPECT_EQ(r.localNameView(), r.localName());
+    h(r);
+  }
+};
+
 // Reads `input` to the end and returns the events:
 //   start:NAME  attr:NAME  /attr  >  />  end:NAME  text:VALUE  &NAME;
 //   cdata:VALUE  comment:VALUE  doctype:NAME|PUBLIC|SYSTEM
-std::vector<std::string> Tokens(const std::u16string& input) {
+// With `viaListener` the events go through a listener instead.
+std::vector<std::string> Tokens(const std::u16string& input, bool viaListener = false) {
   THtmlReader r;
+  ForwardingListener forward;
+  if (viaListener) r.SetListener(&forward);
   std::vector<std::string> out;
   r.OnElementStart = [&](THtmlReader& x) { out.push_back("start:" + U8(x.QualifiedName())); };
   r.OnAttributeStart = [&](THtmlReader& x) { out.push_back("attr:" + U8(x.QualifiedName())); };
@@ -180,6 +208,72 @@ TEST(HtmlReader, SetSourceRestartsAndKeepsState) {
   int reads = 0;
   while (bare.Read()) ++reads;
   EXPECT_EQ(reads, 7);
+}
+
+TEST(HtmlReader, ListenerGetsTheSameEvents) {
+  const std::u16string inputs[] = {
+      u"<P Class=X>t</P >", u"<o:P A:b=1 :c>", u"</:TD>", u"<DİV>", u"&AMP;&#65;&a:b;<a",
+      u"<!DOCTYPE html PUBLIC 'a' \"b\"><!--c--><![CDATA[d]]>", u"<a =x y>z", u"<a b/ c", u"<a href=\"x>y"};
+  for (const auto& input : inputs) EXPECT_EQ(Tokens(input, true), Tokens(input)) << U8(input);
+}
+
+// Text runs and quoted values are searched several characters at a time:
+// stops on either side of those blocks, and runs ending at the text's end.
+TEST(HtmlReader, StopsAtEveryOffset) {
+  for (int n = 0; n < 20; ++n) {
+    const std::u16string run(static_cast<std::size_t>(n), u'x');
+    const std::string r8(static_cast<std::size_t>(n), 'x');
+    V text;
+    for (const char* token : {"", "start:b", ">", "", "&amp;", ""}) {
+      if (*token != 0) text.push_back(token);
+      else if (n > 0) text.push_back("text:" + r8);
+    }
+    EXPECT_EQ(Tokens(run + u"<b>" + run + u"&amp;" + run), text) << n;
+    V quoted = {"start:a", "attr:t"};
+    if (n > 0) quoted.push_back("text:" + r8);
+    quoted.push_back("&lt;");
+    if (n > 0) quoted.push_back("text:" + r8);
+    quoted.insert(quoted.end(), {"/attr", "attr:u", "text:" + r8 + "'", "/attr", ">"});
+    EXPECT_EQ(Tokens(u"<a t='" + run + u"&lt;" + run + u"' u=\"" + run + u"'\">"), quoted) << n;
+  }
+}
+
+// tag() answers from the key packed while the name was read; it must agree
+// with the table's own search, including the names the key cannot hold.
+TEST(HtmlReader, TagOfStartAndEndTags) {
+  const std::pair<std::u16string, int> cases[] = {
+      {u"<TD>", tag::Td},           {u"</Table>", tag::Table},    {u"<:p>", tag::P},
+      {u"<x:p>", tag::Unknown},     {u"<BlockQuote>", tag::BlockQuote}, {u"<blockquotes>", tag::Unknown},
+      {u"<BaseFont>", tag::BaseFont}, {u"<tdx>", tag::Unknown},   {u"<td\u0080>", tag::Unknown},
+      {u"<p\u0130>", tag::Unknown}, {std::u16string(u"<\0p>", 4), tag::Unknown}, {std::u16string(u"<p\0>", 4), tag::Unknown}};
+  for (const auto& [input, number] : cases) {
+    THtmlReader r;
+    int seen = -1;
+    r.OnElementStart = r.OnEndElement = [&](THtmlReader& x) {
+      seen = x.tag().number;
+      EXPECT_EQ(&x.tag(), &FindHtmlTag(x.QualifiedName()));
+    };
+    r.SetSource(input);
+    while (r.Read()) {
+    }
+    EXPECT_EQ(seen, number) << U8(input);
+  }
+}
+
+// The tree builder reads the caller's text in place and lets go of it at
+// the end; the last token's name must not point into it afterwards.
+TEST(HtmlReader, ReleaseSourceKeepsTheLastName) {
+  std::u16string page = u"<o:td>";
+  THtmlReader r;
+  r.SetSourceView(page);
+  ASSERT_TRUE(r.Read());
+  r.ReleaseSource();
+  page.assign(page.size(), u'#');
+  EXPECT_EQ(r.qualifiedNameView(), u"o:td");
+  EXPECT_EQ(r.prefix(), u"o");
+  EXPECT_EQ(r.localNameView(), u"td");
+  EXPECT_EQ(r.tag().number, tag::Unknown);
+  EXPECT_FALSE(r.Read());
 }
 
 // Runs of unterminated constructs must not make the reader quadratic: each
