@@ -9,7 +9,7 @@ namespace orvix {
 class TAttr : public TNode {
  public:
   // The whole `name` is the local name (no namespace handling).
-  TAttr(TDocument* owner, std::u16string name) : TNode(owner) { SetLocalName(name); }
+  TAttr(TDocument* owner, std::u16string_view name) : TNode(owner) { SetLocalName(name); }
 
   int nodeType() const override { return ATTRIBUTE_NODE; }
   // Always nullptr: an attribute is not a child of its element.

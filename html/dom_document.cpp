@@ -67,12 +67,12 @@ TElement* TDocument::documentElement() const {
   return nullptr;
 }
 
-std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName) {
-  return Make<TElement>(this, std::move(tagName));
+std::unique_ptr<TElement> TDocument::createElement(std::u16string_view tagName) {
+  return Make<TElement>(this, tagName);
 }
 
-std::unique_ptr<TElement> TDocument::createElement(std::u16string tagName, int tagNumber) {
-  return Make<TElement>(this, std::move(tagName), tagNumber);
+std::unique_ptr<TElement> TDocument::createElement(std::u16string_view tagName, int tagNumber) {
+  return Make<TElement>(this, tagName, tagNumber);
 }
 
 std::unique_ptr<TElement> TDocument::createElementNS(const std::u16string& namespaceURI,
@@ -98,12 +98,12 @@ std::unique_ptr<TProcessingInstruction> TDocument::createProcessingInstruction(
   return Make<TProcessingInstruction>(this, target, data);
 }
 
-std::unique_ptr<TAttr> TDocument::createAttribute(std::u16string name) {
-  return Make<TAttr>(this, std::move(name));
+std::unique_ptr<TAttr> TDocument::createAttribute(std::u16string_view name) {
+  return Make<TAttr>(this, name);
 }
 
-std::unique_ptr<TEntityReference> TDocument::createEntityReference(std::u16string name) {
-  return Make<TEntityReference>(this, std::move(name));
+std::unique_ptr<TEntityReference> TDocument::createEntityReference(std::u16string_view name) {
+  return Make<TEntityReference>(this, name);
 }
 
 void TDocument::setDoctype(std::unique_ptr<TDocumentType>&& doctype) {

@@ -38,9 +38,9 @@ class TDocument : public TNode {
   // The first child element, or nullptr.
   TElement* documentElement() const;
 
-  std::unique_ptr<TElement> createElement(std::u16string tagName);
+  std::unique_ptr<TElement> createElement(std::u16string_view tagName);
   // For the tree builder, which has looked the name up in the tag table.
-  std::unique_ptr<TElement> createElement(std::u16string tagName, int tagNumber);
+  std::unique_ptr<TElement> createElement(std::u16string_view tagName, int tagNumber);
   std::unique_ptr<TElement> createElementNS(const std::u16string& namespaceURI,
                                             const std::u16string& qualifiedName);
   std::unique_ptr<TTextNode> createTextNode(std::u16string_view data);
@@ -48,8 +48,8 @@ class TDocument : public TNode {
   std::unique_ptr<TCDATASection> createCDATASection(std::u16string_view data);
   std::unique_ptr<TProcessingInstruction> createProcessingInstruction(const std::u16string& target,
                                                                       const std::u16string& data);
-  std::unique_ptr<TAttr> createAttribute(std::u16string name);
-  std::unique_ptr<TEntityReference> createEntityReference(std::u16string name);
+  std::unique_ptr<TAttr> createAttribute(std::u16string_view name);
+  std::unique_ptr<TEntityReference> createEntityReference(std::u16string_view name);
   // A copy of `node` made by this document.
   std::unique_ptr<TNode> importNode(const TNode& node, bool deep) { return node.importInto(*this, deep); }
 

@@ -8,13 +8,13 @@ namespace orvix {
 
 static_assert(tag::Count <= 255, "tag numbers are kept in one byte");
 
-TElement::TElement(TDocument* owner, std::u16string name) : TNode(owner) {
+TElement::TElement(TDocument* owner, std::u16string_view name) : TNode(owner) {
   SetLocalName(name);
   isElement_ = true;
   tagNumber_ = static_cast<std::uint8_t>(HtmlTagNumber(localName()));
 }
 
-TElement::TElement(TDocument* owner, std::u16string name, int tagNumber) : TNode(owner) {
+TElement::TElement(TDocument* owner, std::u16string_view name, int tagNumber) : TNode(owner) {
   // A known tag is named by the tag table's own string (kept for the whole
   // run), which spares the lookup of the name.
   const THtmlTagList& tags = HtmlTags();

@@ -14,9 +14,9 @@ class TAttr;
 class TElement : public TNode {
  public:
   // createElement: the whole `name` is the local name, even with a ":".
-  TElement(TDocument* owner, std::u16string name);
+  TElement(TDocument* owner, std::u16string_view name);
   // The same with the tag number already looked up (by the tree builder).
-  TElement(TDocument* owner, std::u16string name, int tagNumber);
+  TElement(TDocument* owner, std::u16string_view name, int tagNumber);
   // createElementNS: `name` split at its first ":" into prefix and local
   // name; `namespaceIndex` points into the document's namespace table.
   TElement(TDocument* owner, int namespaceIndex, const std::u16string& qualifiedName);

@@ -7,7 +7,7 @@ namespace orvix {
 
 class TEntityReference : public TNode {
  public:
-  TEntityReference(TDocument* owner, std::u16string name) : TNode(owner) { SetLocalName(name); }
+  TEntityReference(TDocument* owner, std::u16string_view name) : TNode(owner) { SetLocalName(name); }
   int nodeType() const override { return ENTITY_REFERENCE_NODE; }
   std::unique_ptr<TNode> cloneNode(bool deep) const override;
 

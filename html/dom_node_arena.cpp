@@ -97,14 +97,34 @@ const std::u16string* TNodeArena::Name(std::u16string_view name) {
   // of the two lookups does not change the answer, and the tree builder
   // names its elements of known tags itself, so most names asked for here
   // are attribute names.
-  if (const auto it = names_.find(name); it != names_.end()) return &*it;
+  if (nameSlots_.empty()) nameSlots_.assign(64, nullptr);
+  const std::uint32_t hash = NameHash(name);
+  std::size_t mask = nameSlots_.size() - 1;
+  std::size_t i = hash & mask;
+  for (; nameSlots_[i] != nullptr; i = (i + 1) & mask)
+    if (*nameSlots_[i] == name) return nameSlots_[i];
   const THtmlTag& tag = FindHtmlTag(name);
   if (tag.number != 0 && tag.name == name) return &tag.name;
   // A real page uses a few hundred names; a page with thousands of made-up
   // ones gains nothing from sharing and would only pay for the lookups, so
   // past this its nodes keep their own.
   if (names_.size() >= kSharedNames) return nullptr;
-  return &*names_.emplace(name).first;
+  names_.reserve(names_.size() + 1);
+  if ((names_.size() + 1) * 2 > nameSlots_.size()) {
+    std::vector<const std::u16string*> wider(nameSlots_.size() * 2, nullptr);
+    mask = wider.size() - 1;
+    for (const auto& known : names_) {
+      std::size_t j = NameHash(*known) & mask;
+      while (wider[j] != nullptr) j = (j + 1) & mask;
+      wider[j] = known.get();
+    }
+    nameSlots_.swap(wider);
+    for (i = hash & mask; nameSlots_[i] != nullptr; i = (i + 1) & mask) {
+    }
+  }
+  names_.push_back(std::make_unique<const std::u16string>(name));
+  nameSlots_[i] = names_.back().get();
+  return nameSlots_[i];
 }
 
 void* TNodeArena::AllocateSlow(std::size_t size) {

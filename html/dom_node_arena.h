@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 // Under AddressSanitizer every block goes through the arena's source file,
@@ -99,16 +98,10 @@ class TNodeArena {
   };
   void* AllocateSlow(std::size_t size);
 
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::u16string_view s) const noexcept { return std::hash<std::u16string_view>{}(s); }
-  };
-  struct NameEqual {
-    using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
-  };
-
-  std::unordered_set<std::u16string, NameHash, NameEqual> names_;
+  // The shared names, and an open-addressing index of them (at most half
+  // full; null for an empty slot).
+  std::vector<std::unique_ptr<const std::u16string>> names_;
+  std::vector<const std::u16string*> nameSlots_;
   std::vector<std::unique_ptr<std::byte[]>> chunks_;
   std::byte* next_ = nullptr;
   std::byte* end_ = nullptr;

@@ -6,19 +6,6 @@ namespace orvix {
 
 namespace {
 
-std::uint32_t NameHash(std::u16string_view name) {
-  std::uint32_t h = 2166136261u;  // FNV-1a over the code units
-  for (char16_t c : name) h = (h ^ c) * 16777619u;
-  // Its low bits, which pick the slot, follow only the low bits of the
-  // characters ("a1", "a2" ... crowd together): mix the high bits in.
-  h ^= h >> 16;
-  h *= 0x7feb352du;
-  h ^= h >> 15;
-  h *= 0x846ca68bu;
-  h ^= h >> 16;
-  return h;
-}
-
 using Tags = std::initializer_list<int>;
 
 // Where a restructuring start tag may stand: the candidates of its parent.
@@ -165,7 +152,7 @@ void THtmlParser::ElementStart(THtmlReader& r) {
   startTag_ = &r.tag();
   const int number = startTag_->number;
   if (IsRestructuringTag(number)) MoveToParentOfRestructuring(number);
-  TElement* element = Current().appendChild(document_->createElement(std::u16string(name), number));
+  TElement* element = Current().appendChild(document_->createElement(name, number));
   Push(element, number, element->localName());
 }
 
@@ -200,7 +187,7 @@ void THtmlParser::AttributeStart(THtmlReader& r) {
     FlushAttributes();
     attributeOwner_ = element;
   }
-  auto attr = document_->createAttribute(std::u16string(r.qualifiedNameView()));
+  auto attr = document_->createAttribute(r.qualifiedNameView());
   TAttr* raw = attr.get();
   const std::u16string_view name = raw->localName();
   // A namesake read earlier in the same tag is displaced: freed, its slot
@@ -274,7 +261,7 @@ void THtmlParser::TextNode(THtmlReader& r) {
 }
 
 void THtmlParser::EntityReference(THtmlReader& r) {
-  Current().appendChild(document_->createEntityReference(std::u16string(r.qualifiedNameView())));
+  Current().appendChild(document_->createEntityReference(r.qualifiedNameView()));
 }
 
 void THtmlParser::Comment(THtmlReader& r) {

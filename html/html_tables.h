@@ -129,6 +129,21 @@ inline const THtmlTag& FindHtmlTag(std::u16string_view name) { return HtmlTags()
 inline int HtmlTagNumber(std::u16string_view name) { return HtmlTags().Find(name).number; }
 inline char16_t EntityCode(std::u16string_view name) { return HtmlEntities().Find(name); }
 
+// A hash of a tag or attribute name for the parser's own tables: FNV-1a
+// over the code units, then mixed, because FNV's low bits (which pick a
+// slot) follow only the low bits of the characters and names such as "a1",
+// "a2" ... would crowd together.
+inline std::uint32_t NameHash(std::u16string_view name) {
+  std::uint32_t h = 2166136261u;
+  for (char16_t c : name) h = (h ^ c) * 16777619u;
+  h ^= h >> 16;
+  h *= 0x7feb352du;
+  h ^= h >> 15;
+  h *= 0x846ca68bu;
+  h ^= h >> 16;
+  return h;
+}
+
 // True when `scheme`, lower-cased, is a known scheme.
 bool IsUrlScheme(std::u16string_view scheme);
 // The scheme of `url` as written ("HTTP" stays upper case), or empty when
