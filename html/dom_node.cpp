@@ -262,6 +262,20 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
   NoteMutation();
 }
 
+void TNode::AppendDetached(TNode* newChild) {
+  if (newChild == nullptr) throw DomException(dom_error::NotFound);
+  if (newChild->ownerDocument_ != ownerDocument_) throw DomException(dom_error::WrongDocument);
+  if (!allowsChild(*newChild) || newChild == this) throw DomException(dom_error::HierarchyRequest);
+  if (newChild->hasChildNodes()) {
+    for (const TNode* n = parentNode(); n != nullptr; n = n->parentNode())
+      if (n == newChild) throw DomException(dom_error::HierarchyRequest);
+  }
+  if (newChild->parent_ != nullptr) throw DomException(dom_error::NotFound);
+  childNodes_.PushBack(newChild);
+  newChild->parent_ = this;
+  NoteMutation();
+}
+
 TNode* TNode::insertBefore(TNode* newChild, TNode* refChild) {
   InsertChecked(newChild, refChild, false);
   return newChild;

@@ -113,7 +113,8 @@ class TNode {
   }
   template <class T>
   T* appendChild(std::unique_ptr<T>&& newChild) {
-    return insertBefore(std::move(newChild), nullptr);
+    AppendDetached(newChild.get());
+    return newChild.release();
   }
   // Moves a node that is already in a tree (it is owned by its parent). A
   // node without a parent must be passed as a unique_ptr: raises NotFound.
@@ -146,6 +147,9 @@ class TNode {
   // The checks and the insertion of insertBefore. `detached` says the node
   // comes from the caller (it must then have no parent).
   void InsertChecked(TNode* newChild, TNode* refChild, bool detached);
+  // InsertChecked for a detached node at the end, the tree builder's one
+  // case: the same checks in the same order, without the rest.
+  void AppendDetached(TNode* newChild);
   void NoteMutation();
 
   static const std::u16string& EmptyName() { return kEmptyName; }
