@@ -227,7 +227,7 @@ void TNode::NoteMutation() {
   if (ownerDocument_ != nullptr) ++ownerDocument_->mutations_;
 }
 
-void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
+void TNode::CheckNewChild(const TNode* newChild) const {
   if (newChild == nullptr) throw DomException(dom_error::NotFound);
   if (newChild->ownerDocument_ != ownerDocument_) throw DomException(dom_error::WrongDocument);
   if (!allowsChild(*newChild) || newChild == this) throw DomException(dom_error::HierarchyRequest);
@@ -237,6 +237,10 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
     for (const TNode* n = parentNode(); n != nullptr; n = n->parentNode())
       if (n == newChild) throw DomException(dom_error::HierarchyRequest);
   }
+}
+
+void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
+  CheckNewChild(newChild);
   if (newChild == refChild) return;
   int refIndex = -1;
   if (refChild != nullptr) {
@@ -263,13 +267,7 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
 }
 
 void TNode::AppendDetached(TNode* newChild) {
-  if (newChild == nullptr) throw DomException(dom_error::NotFound);
-  if (newChild->ownerDocument_ != ownerDocument_) throw DomException(dom_error::WrongDocument);
-  if (!allowsChild(*newChild) || newChild == this) throw DomException(dom_error::HierarchyRequest);
-  if (newChild->hasChildNodes()) {
-    for (const TNode* n = parentNode(); n != nullptr; n = n->parentNode())
-      if (n == newChild) throw DomException(dom_error::HierarchyRequest);
-  }
+  CheckNewChild(newChild);
   if (newChild->parent_ != nullptr) throw DomException(dom_error::NotFound);
   childNodes_.PushBack(newChild);
   newChild->parent_ = this;

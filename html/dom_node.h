@@ -147,6 +147,8 @@ class TNode {
   // The checks and the insertion of insertBefore. `detached` says the node
   // comes from the caller (it must then have no parent).
   void InsertChecked(TNode* newChild, TNode* refChild, bool detached);
+  // The refusals every insertion makes first, in this order.
+  void CheckNewChild(const TNode* newChild) const;
   // InsertChecked for a detached node at the end, the tree builder's one
   // case: the same checks in the same order, without the rest.
   void AppendDetached(TNode* newChild);
