@@ -40,8 +40,22 @@ else()
   include(GoogleTest)
 endif()
 
+# The settings of every test that runs on the Wine bench. LOCKS names the
+# CTest resource locks it takes (tests that share the settings folder or
+# show windows and read the focus take turns).
+function(orvix_wine_test_properties name timeout)
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED wine_bench
+    LABELS wine
+    TIMEOUT ${timeout}
+    ENVIRONMENT "ORVIX_WINE_DIR=${ORVIX_WINE_DIR};ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(ARGN)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARGN}")
+  endif()
+endfunction()
+
 function(orvix_add_gtest name)
-  cmake_parse_arguments(ARG "WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS;LOCKS" ${ARGN})
   if(WIN32 AND ARG_NATIVE_ONLY)
     return()
   endif()
@@ -53,11 +67,7 @@ function(orvix_add_gtest name)
     target_link_libraries(${name} PRIVATE gtest_main orvix_win ${ARG_LIBS})
     if(ORVIX_RUN_WINE_TESTS)
       add_test(NAME ${name} COMMAND ${name})
-      set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED wine_bench
-        LABELS wine
-        TIMEOUT 300
-        ENVIRONMENT "ORVIX_WINE_DIR=${ORVIX_WINE_DIR};ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+      orvix_wine_test_properties(${name} 300 ${ARG_LOCKS})
     endif()
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest_main orvix_core ${ARG_LIBS})
@@ -72,7 +82,7 @@ function(orvix_add_gtest name)
 endfunction()
 
 function(orvix_add_wine_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LOCKS" ${ARGN})
   if(NOT (WIN32 AND ORVIX_RUN_WINE_TESTS))
     return()
   endif()
@@ -80,9 +90,5 @@ function(orvix_add_wine_test name)
     set(ARG_TIMEOUT 300)
   endif()
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
-  set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED wine_bench
-    LABELS wine
-    TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "ORVIX_WINE_DIR=${ORVIX_WINE_DIR};ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  orvix_wine_test_properties(${name} ${ARG_TIMEOUT} ${ARG_LOCKS})
 endfunction()
