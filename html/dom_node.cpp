@@ -59,7 +59,7 @@ constexpr std::size_t kHeader = TNode::kStorageHeader;
 static_assert(sizeof(TNodeArena*) <= kHeader && kHeader == TNodeArena::kAlign);
 
 std::size_t BlockSize(std::size_t size) {
-  return (size + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign + kHeader;
+  return TNodeArena::RoundUp(size) + kHeader;
 }
 
 void* Stamp(void* block, TNodeArena* arena) {
@@ -130,14 +130,14 @@ void TNode::ReleaseOwned(std::vector<TNode*>& out) {
 }
 
 void* TNode::AllocateData(std::size_t bytes) const {
-  const std::size_t rounded = (bytes + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+  const std::size_t rounded = TNodeArena::RoundUp(bytes);
   TNodeArena* arena = StorageArena(this);
   if (arena != nullptr && TNodeArena::Serves(rounded)) return arena->Allocate(rounded);
   return ::operator new(bytes);
 }
 
 void TNode::ReleaseData(void* block, std::size_t bytes) const noexcept {
-  const std::size_t rounded = (bytes + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+  const std::size_t rounded = TNodeArena::RoundUp(bytes);
   TNodeArena* arena = StorageArena(this);
   if (arena != nullptr && TNodeArena::Serves(rounded)) arena->Release(block, rounded);
   else ::operator delete(block);

@@ -89,6 +89,8 @@ class TNodeArena {
   // Node storage is handed out in multiples of this (nodes hold pointers
   // and integers, nothing aligned wider).
   static constexpr std::size_t kAlign = 8;
+  // `bytes` rounded up to the arena's unit.
+  static constexpr std::size_t RoundUp(std::size_t bytes) { return (bytes + kAlign - 1) / kAlign * kAlign; }
   // Whether Allocate serves blocks of `size` bytes.
   static bool Serves(std::size_t size) { return size != 0 && size % kAlign == 0 && size / kAlign < kClasses; }
 

@@ -65,7 +65,7 @@ class NodeArray {
 
  private:
   static std::size_t Bytes(std::size_t n) {
-    return (n * sizeof(TNode*) + TNodeArena::kAlign - 1) / TNodeArena::kAlign * TNodeArena::kAlign;
+    return TNodeArena::RoundUp(n * sizeof(TNode*));
   }
 
   union {
