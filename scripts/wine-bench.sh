@@ -20,6 +20,10 @@
 #     gets to DIR/run/audio/played.wav and discards it (ALSA's file plugin
 #     over its null device; DIR/run/asound.conf, named by ALSA_CONFIG_PATH);
 #     each new stream overwrites the file;
+#   - the desktop held open by tools/desktop-keeper of the build tree (when
+#     built): Wine closes its desktop when the last program using it ends and
+#     starts it again for the next, which tests of many short runs would pay
+#     for each time; a real session's desktop never goes away;
 #   - DIR/env.sh with everything a Wine run needs (sourced by wine-run.sh and
 #     tests/winebench.py).
 # stop kills only the processes start recorded, by id, and asks this prefix's
@@ -76,6 +80,7 @@ stop_bench() {
     # Ends the Wine processes of this prefix and its server, nothing else.
     "$WINESERVER_BIN" -k 2>/dev/null || true
   fi
+  kill_recorded "$run/desktop-keeper.pid" desktop-keeper
   kill_recorded "$run/wineserver.pid" wineserver
   kill_recorded "$run/xvfb.pid" Xvfb
   rm -f "$dir/env.sh"
@@ -124,6 +129,10 @@ init_prefix() {
     return 1
   }
   touch "$prefix/.orvix-ready"
+  # wineboot in a new prefix leaves a second set of system processes
+  # (services, plug and play, device hosts) in the server. Start the tests
+  # from a clean server, as on every later run.
+  start_wineserver
 }
 
 # Serialized certificate store element as the registry holds it: property
@@ -196,6 +205,16 @@ winepath_of() {
   printf 'Z:%s' "${1//\//\\}"
 }
 
+start_desktop_keeper() {
+  local keeper=$dir/../tools/desktop-keeper/desktop-keeper.exe
+  if [ ! -f "$keeper" ]; then
+    echo "wine-bench: no desktop keeper built; the desktop comes and goes" >&2
+    return 0
+  fi
+  DISPLAY=$display "$WINE" "$keeper" </dev/null >"$run/desktop-keeper.log" 2>&1 9>&- &
+  echo $! >"$run/desktop-keeper.pid"
+}
+
 write_env() {
   local tmp=$dir/env.sh.tmp
   cat >"$tmp" <<EOF
@@ -228,6 +247,7 @@ case $action in
     init_prefix
     make_ca
     setup_audio
+    start_desktop_keeper
     write_env
     echo "wine-bench: ready (DISPLAY=$display, prefix $prefix)"
     ;;

@@ -157,21 +157,94 @@ class PeakMemory:
         return False
 
 
+# The programs of this build tree that the scripted Wine tests start. Each
+# script runs alone on the bench's desktop, so one of these still running
+# when a script starts or ends was left behind by a test.
+OUR_PROGRAMS = ("orvix.exe", "fake-parent.exe", "ui-driver.exe", "task-helper.exe", "send-copydata.exe")
+
+
+def _bench_processes():
+    """The Wine processes of this bench's prefix, wineserver included:
+    {pid: (host path of the program, or its Windows name, CPU seconds)}."""
+    prefix = "WINEPREFIX=" + bench_env()["WINEPREFIX"]
+    tick = os.sysconf("SC_CLK_TCK")
+    found = {}
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if prefix.encode() not in f.read().split(b"\0"):
+                    continue
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                name = f.read().split(b"\0")[0].decode("utf-8", "replace").strip('"')
+            # A program started from the host shows the path it was given;
+            # one started by a Windows program, its Windows path.
+            if name[:3].upper() == "Z:\\":
+                name = name[2:].replace("\\", "/")
+            elif not name[1:3] == ":\\":
+                name = os.path.normpath(os.path.join(os.readlink("/proc/%s/cwd" % pid), name))
+            with open("/proc/%s/stat" % pid) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            found[int(pid)] = (name, (int(fields[11]) + int(fields[12])) / tick)
+        except (OSError, IndexError, ValueError):
+            continue
+    return found
+
+
+def _ours(processes):
+    build = os.path.abspath(binary_dir()).lower() + "/"
+    return {pid: p for pid, p in processes.items()
+            if p[0].lower().startswith(build) and os.path.basename(p[0]).lower() in OUR_PROGRAMS}
+
+
+def _server_cpu(processes):
+    return sum(cpu for name, cpu in processes.values() if "wineserver" in name)
+
+
+def _end_leftovers(when, grace=0.0):
+    """Waits up to grace seconds for this tree's programs to end, then kills
+    and names those still running. Returns their descriptions."""
+    deadline = time.monotonic() + grace
+    left = _ours(_bench_processes())
+    while left and time.monotonic() < deadline:
+        time.sleep(0.5)
+        left = _ours(_bench_processes())
+    described = ["%s (pid %d, %.1f s CPU)" % (name, pid, cpu) for pid, (name, cpu) in sorted(left.items())]
+    for pid in left:
+        try:
+            os.kill(pid, 9)
+        except OSError:
+            pass
+    if described:
+        print("%s, still running and now killed: %s" % (when, "; ".join(described)), flush=True)
+    return described
+
+
 def main_for(tests):
-    """Runs test functions in order; prints one line each and the closing
-    'N passed, N failed' line; exits 1 when any failed."""
+    """Runs test functions in order; prints one line each (with its time and
+    the wineserver's CPU time meanwhile) and the closing 'N passed, N failed'
+    line; exits 1 when any failed. A program of this tree that a test leaves
+    running fails the script: later tests would share the bench with it."""
     passed = failed = 0
     # By hand: name parts on the command line run only the matching tests.
     wanted = sys.argv[1:]
     tests = [t for t in tests if not wanted or any(w in t.__name__ for w in wanted)]
+    _end_leftovers("before the first test")
     for test in tests:
+        started, server = time.monotonic(), _server_cpu(_bench_processes())
         try:
             test()
         except Exception as e:  # noqa: BLE001 - a failing test of any kind
             failed += 1
-            print(f"FAIL {test.__name__}: {type(e).__name__}: {e}")
+            outcome = f"FAIL {test.__name__}: {type(e).__name__}: {e}"
         else:
             passed += 1
-            print(f"ok   {test.__name__}")
-    print(f"{passed} passed, {failed} failed")
+            outcome = f"ok   {test.__name__}"
+        print("%s (%.1f s, wineserver %.1f s)" % (outcome, time.monotonic() - started,
+                                                  _server_cpu(_bench_processes()) - server), flush=True)
+    # A program's own network time-outs are 30 s.
+    if _end_leftovers("after the last test", grace=40):
+        failed += 1
+    print(f"{passed} passed, {failed} failed", flush=True)
     sys.exit(1 if failed else 0)

@@ -5,6 +5,7 @@ import re
 import subprocess
 import sys
 import threading
+import time
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
@@ -157,8 +158,11 @@ def test_bad_command_lines_neither_crash_nor_reach_out():
                      ca_dir=bench_env().get("ORVIX_CA_DIR")) as net:
         for args, raw, hosts, replies, box in cases:
             net.clear_log()
+            started = time.monotonic()
             run, closed = run_case(net, args, raw, box)
             label = (args if raw else [a[:40] for a in args])
+            if time.monotonic() - started > 10:
+                print("  slow: %s took %.1f s" % (label, time.monotonic() - started), flush=True)
             got_hosts = sorted(r["host"] for r in net.requests())
             problems = []
             if run.status != 0:
