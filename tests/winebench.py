@@ -88,6 +88,20 @@ def run_with_fake_parent(program, args, timeout=60, env_extra=None, raw=False, h
     return FakeParentRun(proc.returncode, messages, proc.stderr.decode("utf-8", "replace"))
 
 
+def program_of(pid):
+    """The host path of the program Wine process `pid` runs (raises OSError
+    when it is gone). A program started from the host shows the path it was
+    given; one started by a Windows program, its Windows path (drive Z: is
+    the host root); Wine's own programs keep their Windows names."""
+    with open("/proc/%s/cmdline" % pid, "rb") as f:
+        name = f.read().split(b"\0")[0].decode("utf-8", "replace").strip('"')
+    if name[:3].upper() == "Z:\\":
+        return name[2:].replace("\\", "/")
+    if name[1:3] == ":\\":
+        return name
+    return os.path.normpath(os.path.join(os.readlink("/proc/%s/cwd" % pid), name))
+
+
 class PeakMemory:
     """Samples the peak resident memory (VmHWM, in KiB) of every Wine process
     running the program at host path `program`, while the block runs:
@@ -101,8 +115,7 @@ class PeakMemory:
     """
 
     def __init__(self, program, interval=0.005):
-        # Wine shows a process's command line as Windows gives it.
-        self.name = windows_path(program).lower()
+        self.path = os.path.abspath(program).lower()
         self.interval = interval
         self.peaks = {}
         self._stop = threading.Event()
@@ -110,11 +123,9 @@ class PeakMemory:
 
     def _matches(self, pid):
         try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                argv0 = f.read().split(b"\0")[0].decode("utf-8", "replace")
+            return program_of(pid).lower() == self.path
         except OSError:
             return False
-        return argv0.strip('"').lower() == self.name
 
     def _sample(self, known):
         now = time.monotonic()
@@ -165,7 +176,7 @@ OUR_PROGRAMS = ("orvix.exe", "fake-parent.exe", "ui-driver.exe", "task-helper.ex
 
 def _bench_processes():
     """The Wine processes of this bench's prefix, wineserver included:
-    {pid: (host path of the program, or its Windows name, CPU seconds)}."""
+    {pid: (program_of(pid), CPU seconds)}."""
     prefix = "WINEPREFIX=" + bench_env()["WINEPREFIX"]
     tick = os.sysconf("SC_CLK_TCK")
     found = {}
@@ -176,14 +187,7 @@ def _bench_processes():
             with open("/proc/%s/environ" % pid, "rb") as f:
                 if prefix.encode() not in f.read().split(b"\0"):
                     continue
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                name = f.read().split(b"\0")[0].decode("utf-8", "replace").strip('"')
-            # A program started from the host shows the path it was given;
-            # one started by a Windows program, its Windows path.
-            if name[:3].upper() == "Z:\\":
-                name = name[2:].replace("\\", "/")
-            elif not name[1:3] == ":\\":
-                name = os.path.normpath(os.path.join(os.readlink("/proc/%s/cwd" % pid), name))
+            name = program_of(pid)
             with open("/proc/%s/stat" % pid) as f:
                 fields = f.read().rsplit(")", 1)[1].split()
             found[int(pid)] = (name, (int(fields[11]) + int(fields[12])) / tick)
