@@ -31,7 +31,6 @@ void TAttr::setNodeValue(const std::u16string& value) {
   std::unique_ptr<TTextNode> text = ownerDocument_->createTextNode(value);
   NodeArray old(std::move(childNodes_.items_));
   for (TNode* child : old) {
-    child->parent_ = nullptr;
     std::unique_ptr<TNode> doomed(child);
   }
   old.Free(childNodes_.Arena());

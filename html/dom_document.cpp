@@ -19,17 +19,21 @@ TDocument::~TDocument() {
   // The lists belong to their callers: disconnect them rather than free them.
   for (TSearchNodeList* list : searchLists_) list->Orphan();
   searchLists_.clear();
-  // Free the tree while the document's members are still intact; the base
-  // destructor then finds nothing left.
+  // When every node of the arena hangs in this tree (none is held by a
+  // caller) and none holds memory outside the arena, the arena goes as a
+  // whole: a large page's nodes are far more than the caches hold, and
+  // visiting each one only to free it costs as much as building the page.
+  if (arena_->LooseNodes() == 0 && !arena_->NodesNeedDestructors()) {
+    childNodes_.items_.Free(childNodes_.Arena());
+    arena_.reset();
+    return;
+  }
+  // Otherwise free the tree while the document's members are still intact;
+  // the base destructor then finds nothing left. The lists are orphaned
+  // already, so no node needs to look for them.
   std::vector<TNode*> pending;
   ReleaseOwned(pending);
-  while (!pending.empty()) {
-    TNode* node = pending.back();
-    pending.pop_back();
-    node->searchRoot_ = false;
-    if (node->HoldsNodes()) node->ReleaseOwned(pending);
-    std::unique_ptr<TNode> doomed(node);
-  }
+  FreeReleased(pending);
   // Nodes the callers still hold keep the arena until they are freed.
   TNodeArena::DocumentGone(std::move(arena_));
 }

@@ -70,11 +70,7 @@ std::unique_ptr<TNode> TElement::cloneNode(bool deep) const {
 
 std::unique_ptr<TAttr> TElement::setAttributeNode(std::unique_ptr<TAttr>&& attr) {
   if (attr && attr->parent_ != nullptr) throw DomException(dom_error::InUseAttribute);
-  TAttr* added = attr.get();
-  std::unique_ptr<TAttr> displaced = attributes()->setNamedItem(std::move(attr));
-  if (displaced) displaced->parent_ = nullptr;
-  added->parent_ = this;
-  return displaced;
+  return attributes()->setNamedItem(std::move(attr));
 }
 
 void TElement::AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attrs) {
@@ -85,7 +81,7 @@ void TElement::AdoptDistinctAttributes(std::vector<std::unique_ptr<TAttr>>& attr
   items.Reserve(items.size() + count, arena);
   for (auto& attr : attrs) {
     if (!attr) continue;
-    attr->parent_ = this;
+    attr->SetParent(this);
     items.PushBack(attr.release(), arena);  // never grows: room was made above
   }
 }

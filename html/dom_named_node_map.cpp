@@ -11,7 +11,6 @@ TNamedNodeMap::~TNamedNodeMap() {
   // Normally the element has already taken its attributes out; this covers a
   // map that still holds some.
   for (TNode* attr : items_) {
-    attr->parent_ = nullptr;
     std::unique_ptr<TNode> doomed(attr);
   }
 }
@@ -44,7 +43,9 @@ std::unique_ptr<TAttr> TNamedNodeMap::setNamedItem(std::unique_ptr<TAttr>&& attr
   if (index >= 0) {
     displaced.reset(static_cast<TAttr*>(items_[static_cast<std::size_t>(index)]));
     items_.Erase(static_cast<std::size_t>(index));
+    displaced->SetParent(nullptr);
   }
+  attr->SetParent(owner_);
   items_.PushBack(attr.release(), Arena());
   return displaced;
 }

@@ -19,7 +19,7 @@ void NodeArray::Reserve(std::size_t n, TNodeArena* arena) {
     return;
   }
   const std::size_t bytes = Bytes(n);
-  void* block = arena != nullptr && TNodeArena::Serves(bytes) ? arena->Allocate(bytes) : ::operator new(bytes);
+  void* block = arena != nullptr ? arena->Allocate(bytes) : ::operator new(bytes);
   TNode** items = static_cast<TNode**>(block);
   if (size_ != 0) std::memcpy(items, begin(), size_ * sizeof(TNode*));
   const std::size_t size = size_;
@@ -32,7 +32,7 @@ void NodeArray::Reserve(std::size_t n, TNodeArena* arena) {
 void NodeArray::Free(TNodeArena* arena) noexcept {
   if (cap_ > 1) {
     const std::size_t bytes = Bytes(cap_);
-    if (arena != nullptr && TNodeArena::Serves(bytes)) arena->Release(many_, bytes);
+    if (arena != nullptr) arena->Release(many_, bytes);
     else ::operator delete(many_);
   }
   one_ = nullptr;
@@ -72,9 +72,7 @@ void* Stamp(void* block, TNodeArena* arena) {
 void* TNode::operator new(std::size_t size) { return Stamp(::operator new(BlockSize(size)), nullptr); }
 
 void* TNode::operator new(std::size_t size, TNodeArena& arena) {
-  void* block = arena.Allocate(BlockSize(size));
-  if (block == nullptr) return operator new(size);
-  return Stamp(block, &arena);
+  return Stamp(arena.Allocate(BlockSize(size)), &arena);
 }
 
 void TNode::operator delete(void* p, std::size_t size) noexcept {
@@ -94,7 +92,14 @@ void TNode::operator delete(void* p, TNodeArena&) noexcept {
   else ::operator delete(block);
 }
 
+void TNode::NoteBirth() noexcept {
+  if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(1);
+  else if (ownerDocument_ != nullptr && ownerDocument_ != this) ownerDocument_->arena_->NeedDestructors();
+}
+
 TNode::~TNode() {
+  if (parent_ == nullptr)
+    if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(-1);
   FreeOwnName();
   if (searchRoot_ && ownerDocument_ != nullptr && ownerDocument_ != this)
     ownerDocument_->OrphanListsRootedAt(this);
@@ -105,6 +110,22 @@ TNode::~TNode() {
   if (childNodes_.items_.empty()) return;
   std::vector<TNode*> pending;
   ReleaseOwned(pending);
+  FreeReleased(pending);
+}
+
+void TNode::ReleaseOwned(std::vector<TNode*>& out) {
+  for (TNode* child : childNodes_.items_) out.push_back(child);
+  childNodes_.items_.Clear();
+  if (isElement_) {
+    NodeArray& attrs = static_cast<TElement*>(this)->attributes_.items_;
+    for (TNode* attr : attrs) out.push_back(attr);
+    attrs.Clear();
+  }
+}
+
+void TNode::FreeReleased(std::vector<TNode*>& pending) noexcept {
+  // The nodes keep their parent pointers: each dies still counted as
+  // attached (see SetParent), as it was while its parent lived.
   while (!pending.empty()) {
     TNode* node = pending.back();
     pending.pop_back();
@@ -113,33 +134,17 @@ TNode::~TNode() {
   }
 }
 
-void TNode::ReleaseOwned(std::vector<TNode*>& out) {
-  for (TNode* child : childNodes_.items_) {
-    child->parent_ = nullptr;
-    out.push_back(child);
-  }
-  childNodes_.items_.Clear();
-  if (isElement_) {
-    NodeArray& attrs = static_cast<TElement*>(this)->attributes_.items_;
-    for (TNode* attr : attrs) {
-      attr->parent_ = nullptr;
-      out.push_back(attr);
-    }
-    attrs.Clear();
-  }
-}
-
 void* TNode::AllocateData(std::size_t bytes) const {
   const std::size_t rounded = TNodeArena::RoundUp(bytes);
   TNodeArena* arena = StorageArena(this);
-  if (arena != nullptr && TNodeArena::Serves(rounded)) return arena->Allocate(rounded);
+  if (arena != nullptr) return arena->Allocate(rounded);
   return ::operator new(bytes);
 }
 
 void TNode::ReleaseData(void* block, std::size_t bytes) const noexcept {
   const std::size_t rounded = TNodeArena::RoundUp(bytes);
   TNodeArena* arena = StorageArena(this);
-  if (arena != nullptr && TNodeArena::Serves(rounded)) arena->Release(block, rounded);
+  if (arena != nullptr) arena->Release(block, rounded);
   else ::operator delete(block);
 }
 
@@ -176,6 +181,8 @@ void TNode::SetQualifiedName(std::u16string_view prefix, std::u16string_view loc
     return;
   }
   // Built before the old name goes, so a failure leaves the node as it was.
+  // Its strings may live on the heap, so the node needs its destructor.
+  if (TNodeArena* arena = StorageArena(this)) arena->NeedDestructors();
   void* block = AllocateData(sizeof(TOwnName));
   TOwnName* own;
   try {
@@ -262,7 +269,7 @@ void TNode::InsertChecked(TNode* newChild, TNode* refChild, bool detached) {
   }
   if (refIndex < 0) childNodes_.PushBack(newChild);
   else childNodes_.Insert(static_cast<std::size_t>(refIndex), newChild);
-  newChild->parent_ = this;
+  newChild->SetParent(this);
   NoteMutation();
 }
 
@@ -270,7 +277,7 @@ void TNode::AppendDetached(TNode* newChild) {
   CheckNewChild(newChild);
   if (newChild->parent_ != nullptr) throw DomException(dom_error::NotFound);
   childNodes_.PushBack(newChild);
-  newChild->parent_ = this;
+  newChild->SetParent(this);
   NoteMutation();
 }
 
@@ -285,7 +292,7 @@ std::unique_ptr<TNode> TNode::removeChild(TNode* oldChild) {
   const int index = childNodes_.IndexOf(oldChild);
   if (index < 0) throw DomException(dom_error::NotFound);
   childNodes_.items_.Erase(static_cast<std::size_t>(index));
-  oldChild->parent_ = nullptr;
+  oldChild->SetParent(nullptr);
   NoteMutation();
   return std::unique_ptr<TNode>(oldChild);
 }

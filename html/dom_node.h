@@ -131,7 +131,7 @@ class TNode {
   std::u16string text() const;
 
  protected:
-  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument), childNodes_(this) {}
+  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument), childNodes_(this) { NoteBirth(); }
   // Memory for the node's own data (texts, name copies): from the arena the
   // node lives in, or from the heap. Blocks of one node's arena outlive it.
   void* AllocateData(std::size_t bytes) const;
@@ -200,8 +200,20 @@ class TNode {
   friend class TAttr;
   friend class TNamedNodeMap;
   friend class TSearchNodeList;
+  // Every change of parent_ between null and a node goes through here: the
+  // arena counts its nodes without a parent (see TNodeArena::LooseNodes).
+  void SetParent(TNode* parent) noexcept {
+    if ((parent_ == nullptr) != (parent == nullptr))
+      if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(parent == nullptr ? 1 : -1);
+    parent_ = parent;
+  }
+  // A new node starts without a parent; one on the heap that belongs to a
+  // document keeps that document from freeing its arena wholesale.
+  void NoteBirth() noexcept;
   // Moves this node's children and attributes to `out`, leaving it bare.
   void ReleaseOwned(std::vector<TNode*>& out);
+  // Deletes the nodes ReleaseOwned listed, and everything under them.
+  static void FreeReleased(std::vector<TNode*>& pending) noexcept;
   // Whether ReleaseOwned has anything to move.
   bool HoldsNodes() const { return isElement_ || !childNodes_.items_.empty(); }
   void FreeOwnName() noexcept;

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <new>
 #include <mutex>
 
 #include "html/html_tables.h"
@@ -78,6 +80,11 @@ void GiveChunk(std::size_t cls, Chunk chunk) noexcept {
 }  // namespace
 
 TNodeArena::~TNodeArena() {
+  while (large_ != nullptr) {
+    LargeBlock* doomed = large_;
+    large_ = doomed->next;
+    ::operator delete(doomed);
+  }
   for (std::size_t i = 0; i < chunks_.size(); ++i) {
     ORVIX_POISON(chunks_[i].get(), ChunkSize(ChunkClass(i)));
     GiveChunk(ChunkClass(i), std::move(chunks_[i]));
@@ -127,8 +134,28 @@ const std::u16string* TNodeArena::Name(std::u16string_view name) {
   return nameSlots_[i];
 }
 
+void* TNodeArena::AllocateLarge(std::size_t size) {
+  static_assert(sizeof(LargeBlock) % kAlign == 0);
+  // 0 is what a size past the address space becomes when rounded up.
+  if (size == 0 || size > SIZE_MAX - sizeof(LargeBlock)) throw std::bad_alloc();
+  auto* block = static_cast<LargeBlock*>(::operator new(sizeof(LargeBlock) + size));
+  block->prev = nullptr;
+  block->next = large_;
+  if (large_ != nullptr) large_->prev = block;
+  large_ = block;
+  ++live_;
+  return block + 1;
+}
+
+void TNodeArena::ReleaseLarge(void* p) noexcept {
+  LargeBlock* block = static_cast<LargeBlock*>(p) - 1;
+  (block->prev != nullptr ? block->prev->next : large_) = block->next;
+  if (block->next != nullptr) block->next->prev = block->prev;
+  ::operator delete(block);
+}
+
 void* TNodeArena::AllocateSlow(std::size_t size) {
-  if (!Serves(size)) return nullptr;
+  if (!Serves(size)) return AllocateLarge(size);
   const std::size_t cls = size / kAlign;
   void* block;
   if (free_[cls] != nullptr) {
@@ -154,10 +181,14 @@ void* TNodeArena::AllocateSlow(std::size_t size) {
 }
 
 void TNodeArena::Release(void* block, std::size_t size) noexcept {
-  FreeBlock* f = static_cast<FreeBlock*>(block);
-  f->next = free_[size / kAlign];
-  free_[size / kAlign] = f;
-  ORVIX_POISON(block, size);
+  if (Serves(size)) {
+    FreeBlock* f = static_cast<FreeBlock*>(block);
+    f->next = free_[size / kAlign];
+    free_[size / kAlign] = f;
+    ORVIX_POISON(block, size);
+  } else {
+    ReleaseLarge(block);
+  }
   if (--live_ == 0 && documentGone_) std::unique_ptr<TNodeArena> doomed(this);
 }
 

@@ -8,7 +8,10 @@
 //
 // Ownership does not change: a node is still destroyed by whoever owns it
 // (its parent, or the caller holding it). A node that outlives its document
-// keeps the storage alive; the last such node frees it.
+// keeps the storage alive; the last such node frees it. When a document goes
+// while every node of its arena hangs in its tree and none holds memory
+// outside the arena, which is the case for a parsed page, the arena goes
+// whole without a visit to each node.
 #pragma once
 
 #include <cstddef>
@@ -43,12 +46,13 @@ class TNodeArena {
   TNodeArena(const TNodeArena&) = delete;
   TNodeArena& operator=(const TNodeArena&) = delete;
 
-  // Room for `size` bytes (a multiple of kAlign), or nullptr when the size
-  // is beyond what the arena serves.
+  // Room for `size` bytes (a multiple of kAlign, not 0). Sizes past the
+  // size classes get a heap block of their own, which the arena frees on
+  // release or with itself.
   void* Allocate(std::size_t size) {
     // The common cases inline: a freed block of the size, or room left in
     // the current chunk.
-    if (!Serves(size)) return nullptr;
+    if (!Serves(size)) return AllocateLarge(size);
 #ifndef ORVIX_ARENA_CHECKED
     const std::size_t cls = size / kAlign;
     if (FreeBlock* f = free_[cls]) {
@@ -82,6 +86,17 @@ class TNodeArena {
   const std::u16string* Name(std::u16string_view name);
   static constexpr std::size_t kSharedNames = 1024;
 
+  // Nodes of the arena that have no parent: those created and not yet
+  // inserted, and those taken out of a tree. Each is held by a caller (or
+  // is the root of a subtree that is), so the arena must outlive it.
+  void CountLoose(int delta) noexcept { loose_ += static_cast<std::size_t>(delta); }
+  std::size_t LooseNodes() const { return loose_; }
+  // Some node of the arena holds memory outside it (a string of its own),
+  // or a node on the heap belongs to the arena's document: freeing the
+  // document must then run each node's destructor. It stays set.
+  void NeedDestructors() noexcept { needDestructors_ = true; }
+  bool NodesNeedDestructors() const { return needDestructors_; }
+
   // Frees the spare chunks kept for later documents (for measurements of a
   // document's own memory, and for a process that is done with pages).
   static void ReleaseSpareChunks() noexcept;
@@ -91,7 +106,8 @@ class TNodeArena {
   static constexpr std::size_t kAlign = 8;
   // `bytes` rounded up to the arena's unit.
   static constexpr std::size_t RoundUp(std::size_t bytes) { return (bytes + kAlign - 1) / kAlign * kAlign; }
-  // Whether Allocate serves blocks of `size` bytes.
+  // Whether blocks of `size` bytes come from the chunks (one of the size
+  // classes) rather than from a heap block of their own.
   static bool Serves(std::size_t size) { return size != 0 && size % kAlign == 0 && size / kAlign < kClasses; }
 
  private:
@@ -99,6 +115,13 @@ class TNodeArena {
     FreeBlock* next;
   };
   void* AllocateSlow(std::size_t size);
+  // Blocks past the size classes, linked through a header in front of each.
+  struct LargeBlock {
+    LargeBlock* prev;
+    LargeBlock* next;
+  };
+  void* AllocateLarge(std::size_t size);
+  void ReleaseLarge(void* block) noexcept;
 
   // The shared names, and an open-addressing index of them (at most half
   // full; null for an empty slot).
@@ -108,8 +131,11 @@ class TNodeArena {
   std::byte* next_ = nullptr;
   std::byte* end_ = nullptr;
   FreeBlock* free_[kClasses] = {};
+  LargeBlock* large_ = nullptr;
   std::size_t live_ = 0;
+  std::size_t loose_ = 0;
   bool documentGone_ = false;
+  bool needDestructors_ = false;
 };
 
 }  // namespace orvix
