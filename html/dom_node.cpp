@@ -92,9 +92,8 @@ void TNode::operator delete(void* p, TNodeArena&) noexcept {
   else ::operator delete(block);
 }
 
-void TNode::NoteBirth() noexcept {
-  if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(1);
-  else if (ownerDocument_ != nullptr && ownerDocument_ != this) ownerDocument_->arena_->NeedDestructors();
+void TNode::NoteBirthOnHeap() noexcept {
+  if (ownerDocument_ != nullptr && ownerDocument_ != this) ownerDocument_->arena_->NeedDestructors();
 }
 
 TNode::~TNode() {

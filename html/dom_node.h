@@ -131,7 +131,10 @@ class TNode {
   std::u16string text() const;
 
  protected:
-  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument), childNodes_(this) { NoteBirth(); }
+  explicit TNode(TDocument* ownerDocument) : ownerDocument_(ownerDocument), childNodes_(this) {
+    if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(1);
+    else NoteBirthOnHeap();
+  }
   // Memory for the node's own data (texts, name copies): from the arena the
   // node lives in, or from the heap. Blocks of one node's arena outlive it.
   void* AllocateData(std::size_t bytes) const;
@@ -207,9 +210,10 @@ class TNode {
       if (TNodeArena* arena = StorageArena(this)) arena->CountLoose(parent == nullptr ? 1 : -1);
     parent_ = parent;
   }
-  // A new node starts without a parent; one on the heap that belongs to a
-  // document keeps that document from freeing its arena wholesale.
-  void NoteBirth() noexcept;
+  // A new node starts without a parent (counted by the constructor); one on
+  // the heap that belongs to a document keeps that document from freeing
+  // its arena wholesale.
+  void NoteBirthOnHeap() noexcept;
   // Moves this node's children and attributes to `out`, leaving it bare.
   void ReleaseOwned(std::vector<TNode*>& out);
   // Deletes the nodes ReleaseOwned listed, and everything under them.
