@@ -180,8 +180,8 @@ void TNode::SetQualifiedName(std::u16string_view prefix, std::u16string_view loc
     return;
   }
   // Built before the old name goes, so a failure leaves the node as it was.
-  // Its strings may live on the heap, so the node needs its destructor.
-  if (TNodeArena* arena = StorageArena(this)) arena->NeedDestructors();
+  // Its strings may live on the heap.
+  NeedDestructor();
   void* block = AllocateData(sizeof(TOwnName));
   TOwnName* own;
   try {

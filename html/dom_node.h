@@ -139,6 +139,11 @@ class TNode {
   // node lives in, or from the heap. Blocks of one node's arena outlive it.
   void* AllocateData(std::size_t bytes) const;
   void ReleaseData(void* block, std::size_t bytes) const noexcept;
+  // The node holds memory outside its arena (a string of its own), so its
+  // document must run its destructor rather than drop the arena whole.
+  void NeedDestructor() const noexcept {
+    if (TNodeArena* arena = StorageArena(this)) arena->NeedDestructors();
+  }
 
   // Appends deep copies of this node's children to `target`, made by `doc`
   // (the target document of an import, the own document of a clone).

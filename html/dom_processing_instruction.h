@@ -9,8 +9,7 @@ class TProcessingInstruction : public TNode {
  public:
   TProcessingInstruction(TDocument* owner, const std::u16string& target, const std::u16string& data)
       : TNode(owner), nodeValue_(data) {
-    // The value is a string of its own, freed by the destructor.
-    if (TNodeArena* arena = StorageArena(this)) arena->NeedDestructors();
+    NeedDestructor();  // the value is a string of its own
     SetLocalName(target);
   }
   std::u16string nodeValue() const override { return nodeValue_; }
