@@ -49,6 +49,20 @@ HWND CreateInstanceWindow() {
   return InstanceWindow;
 }
 
+TInstanceWindow::TInstanceWindow() : window_(CreateInstanceWindow()) {}
+
+TInstanceWindow::~TInstanceWindow() {
+  if (!window_) return;
+  // WM_CLOSE (from -exit or the parent) destroys the window on its own; a
+  // handle that no longer names it is only forgotten.
+  if (::IsWindow(window_.get())) {
+    window_.reset();
+  } else {
+    window_.release();
+  }
+  ::UnregisterClassW(kInstanceClassName, ::GetModuleHandleW(nullptr));
+}
+
 void CloseRunningQuery() {
   if (HWND w = ::FindWindowW(kInstanceClassName, kInstanceWindowName)) ::SendMessageW(w, WM_CLOSE, 0, 0);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "net/parent_protocol.h"
 #include "text/win_handles.h"
 
 namespace orvix::app {
@@ -12,10 +13,8 @@ inline constexpr wchar_t kInstanceClassName[] = L"inet30_unique_class_name";
 inline constexpr wchar_t kInstanceWindowName[] = L"inet30_unique_window_name";
 inline constexpr wchar_t kInstanceMutexName[] = L"inet30_unique_mutex_name";
 
-// Messages the hidden window understands beyond WM_CLOSE.
-inline constexpr UINT kMsgBringDialogToFront = 5938;  // answer 0
-inline constexpr UINT kMsgNothing = 5939;             // answer 0
-inline constexpr UINT kMsgCloseDialog = 6040;         // forwarded to the quota dialog; its answer
+// The messages the hidden window understands beyond WM_CLOSE are in
+// net/parent_protocol.h (5938, 5939, 6040).
 
 // The named mutex that keeps the quota query to one instance. Created with
 // default security, not owned; the instance is the first when the system
@@ -42,6 +41,25 @@ class TSingleInstance {
 // destroys it (and the quota dialog it owns); InstanceWindow is cleared when
 // it is destroyed.
 HWND CreateInstanceWindow();
+
+// The hidden window of one quota query, for the job's life: created (with
+// its class) by CreateInstanceWindow, and on destruction destroyed if -exit
+// has not done so already, and its class unregistered, so nothing of the
+// job outlives it.
+class TInstanceWindow {
+ public:
+  TInstanceWindow();
+  ~TInstanceWindow();
+  TInstanceWindow(const TInstanceWindow&) = delete;
+  TInstanceWindow& operator=(const TInstanceWindow&) = delete;
+
+  // The window; null when it could not be made.
+  HWND get() const noexcept { return window_.get(); }
+  explicit operator bool() const noexcept { return static_cast<bool>(window_); }
+
+ private:
+  win::UniqueWindow window_;
+};
 
 // -exit: sends WM_CLOSE to a running query's hidden window, if there is one.
 void CloseRunningQuery();

@@ -14,11 +14,9 @@ void RunQuotaQuery() {
 
   const TSingleInstance instance;
   if (!instance.IsFirst()) return;  // another query is running: nothing to show
-  const HWND window = CreateInstanceWindow();
+  const TInstanceWindow window;
   if (!window) return;
-  job.RunDialog(window);
-  // -exit may have destroyed it already (and with it the dialog).
-  if (::IsWindow(window)) ::DestroyWindow(window);
+  job.RunDialog(window.get());
 }
 
 }  // namespace orvix::app

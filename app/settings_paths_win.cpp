@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/settings_paths.h"
-#include "net/win_utils_win.h"
+#include "net/folders_win.h"
 
 namespace orvix::app {
 

@@ -1,8 +1,9 @@
 // THtmlReader: a tolerant pull tokenizer over one UTF-16 HTML text.
 //
-// Each Read consumes one token and reports it through exactly one event
-// handler; the tree builder assigns the handlers and calls Read until it
-// returns false. Nothing here ever fails: whatever does not form a token is
+// Each Read consumes one token and reports it through exactly one event: to
+// the Listener when one is set (the tree builder sets itself, one virtual
+// call per token), otherwise to the matching Handler member. The caller
+// calls Read until it returns false. Nothing here ever fails: whatever does not form a token is
 // reported as text or as an "lt"/"amp" entity reference, and junk inside a
 // start tag is skipped up to the next ">".
 //

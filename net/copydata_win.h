@@ -1,14 +1,6 @@
 // Replies to the parent window go out as WM_COPYDATA, sent synchronously so
-// the payload only has to live until the call returns.
-//
-//   tag  sender                 wParam                payload
-//   15   -getmyip               InstanceWindow (0)    external address, 8-bit, empty on failure
-//   16   -getversion            InstanceWindow (0)    "version|news|", 8-bit (only when not empty)
-//    0   -geturl                InstanceWindow (0)    the fetched body, bytes as received
-//   -1   -geturl                InstanceWindow (0)    nothing: the URL could not be split
-//    0   quota query success    quota dialog          the 1576-byte QuotaResult record
-//   -1   quota query failure    quota dialog          failure message, UTF-16, 2 bytes a character
-// Strings are sent without a terminating zero.
+// the payload only has to live until the call returns. The tags and what
+// each carries are in net/parent_protocol.h.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/copydata_tags.h"
+#include "net/parent_protocol.h"
 
 namespace orvix {
 

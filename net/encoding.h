@@ -1,6 +1,7 @@
-// Text encodings of the network jobs: the form encoding of request values
-// and the dotted-address test (base64, which the account store shares, is in
-// text/base64.h).
+// Text encodings of the network jobs: the form encoding of request values,
+// the dotted-address test and the time stamp of the counters (base64, which
+// the account store shares, is in text/base64.h; the clock itself is the
+// platform's).
 //
 // All of them work on single-byte text in the system code page (or raw
 // bytes) and keep no state, so they are safe on any thread.
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "text/base64.h"
+#include "text/platform.h"
 
 namespace orvix {
 
@@ -24,5 +26,8 @@ std::string UrlEncode(std::string_view text);
 // exactly three "." characters. Octet values are not checked: this only
 // tells an address answer from an error page.
 bool IsDottedQuad(std::string_view text);
+
+// Milliseconds since 1970-01-01 00:00 UTC (the counters' time stamp).
+using platform::UnixTimeMs;
 
 }  // namespace orvix

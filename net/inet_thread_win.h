@@ -1,4 +1,4 @@
-// The worker thread of the quota dialog and the process launcher.
+// The worker thread of the quota dialog.
 //
 // A portal step runs its TRequest on a TInetThread so the dialog stays
 // responsive; the worker never touches a window beyond posting one message
@@ -113,13 +113,5 @@ std::unique_ptr<TInetThread> TakeInetThread();
 // For the completion handlers that do not read the response, and for the
 // window's destruction.
 void FinishInetThread();
-
-// Starts "program arguments" with the given show-window value and the
-// caller's standard handles (inherited), and waits up to timeoutMs for its
-// end. Returns the child's exit code when it ended within the time-out (0
-// when the code cannot be read), -1 when it could not be started or is still
-// running. A time-out of 0 only looks.
-std::int32_t RunProcess(const std::string& program, const std::string& arguments, int show,
-                        DWORD timeoutMs);
 
 }  // namespace orvix

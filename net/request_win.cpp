@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "text/text_utils.h"
+
 namespace orvix {
 
 win::UniqueInternet InternetHandle;
@@ -196,10 +198,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   return 0;
 }
 
-TRequest::~TRequest() {
-  volatile char* p = Body.data();
-  for (std::size_t i = 0; i < Body.size(); ++i) p[i] = 0;
-}
+TRequest::~TRequest() { WipeText(Body); }
 
 bool OpenInternet() {
   CloseInternet();

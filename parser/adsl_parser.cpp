@@ -63,7 +63,7 @@ TNode* At(const std::vector<TNode*>& nodes, std::size_t i) { return i < nodes.si
 std::u16string RequiredCellText(const std::vector<TNode*>& cells, std::size_t i) {
   TNode* cell = At(cells, i);
   if (!cell) throw TransferPageError("transfer page: a table cell is missing");
-  return TrimText(ElementText(cell));
+  return TrimBlanks(ElementText(cell));
 }
 
 std::u16string CutBeforeBracket(const std::u16string& text) {
@@ -71,7 +71,7 @@ std::u16string CutBeforeBracket(const std::u16string& text) {
   // before the bracket. Without a bracket there is no byte count at all.
   const std::size_t bracket = text.find(u'(');
   if (bracket == std::u16string::npos) return {};
-  return TrimText(std::u16string_view(text).substr(0, bracket));
+  return std::u16string(TrimBlanks(std::u16string_view(text).substr(0, bracket)));
 }
 
 // One qualifying row of the month table: the texts that make its sort key.
@@ -85,8 +85,6 @@ struct MonthRow {
 
 }  // namespace
 
-std::u16string TrimText(std::u16string_view text) { return std::u16string(TrimBlanks(text)); }
-std::string TrimText(std::string_view text) { return std::string(TrimBlanks(text)); }
 
 std::u16string ElementText(const TNode* element) {
   std::u16string out;
@@ -241,7 +239,7 @@ void TAdslParser::WalkHeader(TNode* table) {
   if (rows.empty()) return;
   const std::vector<TNode*> cells = FindElements(rows[0], u"td", 1);
   if (cells.empty()) return;
-  const std::u16string s = TrimText(ElementText(cells[0]));
+  const std::u16string s = TrimBlanks(ElementText(cells[0]));
   // "Ad Soyad Giriş": the last word is a label of its own.
   const std::size_t space = s.rfind(u' ');
   if (space == std::u16string::npos) {
@@ -249,8 +247,8 @@ void TAdslParser::WalkHeader(TNode* table) {
     headerText_ = s;
     return;
   }
-  headerLastWord_ = TrimText(std::u16string_view(s).substr(space + 1));
-  headerText_ = TrimText(std::u16string_view(s).substr(0, space));
+  headerLastWord_ = TrimBlanks(std::u16string_view(s).substr(space + 1));
+  headerText_ = TrimBlanks(std::u16string_view(s).substr(0, space));
 }
 
 void TAdslParser::WalkInfo(TNode* table) {
@@ -272,10 +270,10 @@ void TAdslParser::WalkMonths(TNode* table) {
     const std::vector<TNode*> cells = FindElements(row, u"td", 4);
     if (cells.size() < 4) continue;  // not a month row; does not count
     MonthRow m;
-    m.year = platform::WideToAnsi(TrimText(ElementText(cells[0])));
-    m.month = MonthToNumber(TrimText(ElementText(cells[1])));
-    m.upload = platform::WideToAnsi(CutBeforeBracket(TrimText(ElementText(cells[2]))));
-    m.download = platform::WideToAnsi(CutBeforeBracket(TrimText(ElementText(cells[3]))));
+    m.year = platform::WideToAnsi(TrimBlanks(ElementText(cells[0])));
+    m.month = MonthToNumber(TrimBlanks(ElementText(cells[1])));
+    m.upload = platform::WideToAnsi(CutBeforeBracket(TrimBlanks(ElementText(cells[2]))));
+    m.download = platform::WideToAnsi(CutBeforeBracket(TrimBlanks(ElementText(cells[3]))));
     m.key = m.year + "|" + m.month + "|" + m.upload + "|" + m.download + "|";
     collected.push_back(std::move(m));
     ++count_;

@@ -112,10 +112,6 @@ class TAdslParser {
 // value is not included. Iterative, so deep pages cannot exhaust the stack.
 std::u16string ElementText(const TNode* element);
 
-// Removes leading and trailing characters with a code of 32 or less.
-std::u16string TrimText(std::u16string_view text);
-std::string TrimText(std::string_view text);
-
 // "01".."12" for the month names exactly as the portal writes them
 // (case-sensitive); "0" for anything else.
 std::string MonthToNumber(std::u16string_view name);

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-#include "net/win_utils_win.h"
+#include "net/dialog_controls_win.h"
+#include "net/folders_win.h"
 #include "resources/resource_ids.h"
 #include "text/platform.h"
 #include "text/win_handles.h"

@@ -8,7 +8,8 @@
 #include "net/copydata_win.h"
 #include "net/inet_thread_win.h"
 #include "net/request_win.h"
-#include "net/win_utils_win.h"
+#include "net/dialog_controls_win.h"
+#include "net/folders_win.h"
 #include "quota/captcha_win.h"
 #include "quota/portal.h"
 #include "quota/session.h"
@@ -16,7 +17,9 @@
 #include "resources/resource_ids.h"
 #include "resources/resource_texts.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 #include "text/win_handles.h"
+#include "text/win_text.h"
 
 namespace orvix {
 
@@ -25,6 +28,24 @@ HWND QuotaDialog = nullptr;
 namespace {
 
 using portal::Step;
+
+// What the user sees, one phase at a time. SetPhase is the one place that
+// sets a phase's layout, its buttons and the focus:
+//
+//   phase      layout   Kapat  Tekrar  Yinele      focus
+//   kWaiting   status   on     off     logged in   unchanged
+//   kEntry     entry    -      -       -           code box
+//   kReport    status   on     on      logged in   Kapat
+//   kFailure   status   on     on      logged in   Tekrar
+//   kClosed    (the window is gone: nothing is shown or started)
+//
+// In the status layout the group box is taller and titled " Durum ", and
+// the status text and the three buttons show; in the entry layout the
+// picture, the code box, "Giriş" and the links show. A step runs in
+// kWaiting, except "Yinele" on a report or a failure, which keeps that
+// phase's buttons while the transfer page is fetched again (every button
+// does nothing while a step runs).
+enum class Phase { kWaiting, kEntry, kReport, kFailure, kClosed };
 
 // Everything the dialog keeps for its life. Lives in RunQuotaDialog's frame,
 // so it outlasts the window: a handler that finds the window destroyed
@@ -36,8 +57,7 @@ struct DialogState {
   HWND dialog = nullptr;
   HWND link = nullptr;
   SIZE groupSize{};
-  bool destroyed = false;
-  bool entryMode = false;
+  Phase phase = Phase::kWaiting;
   bool loggedIn = false;
   std::string sessionCookie;
   std::string imagePath;  // the saved security-code files; empty when none
@@ -90,25 +110,49 @@ void Forget(std::string& path) {
 // normally ends in a backslash already; the doubled separator is harmless.
 std::string TempFile(const char* name) { return TempFolder() + "\\" + name; }
 
-void StatusMode(DialogState& s) {
+// The status layout: the group box its saved size and 45 pixels taller.
+void StatusLayout(DialogState& s) {
   ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy + 45,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetItemText(s.dialog, IDC_GROUP, NamedText("DLG_GROUP_STATUS"));
   SetItemText(s.dialog, IDC_CODE_EDIT, u"");
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, true);
   for (int id : {IDC_CAPTCHA_IMAGE, IDC_CODE_EDIT, IDOK, IDC_LINK}) Show(s, id, false);
-  s.entryMode = false;
 }
 
-void EntryMode(DialogState& s) {
+// The entry layout: the group box back to its saved size.
+void EntryLayout(DialogState& s) {
   ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetItemText(s.dialog, IDC_GROUP, LoadResText(IDS_GROUP_CODE));
   for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_CAPTCHA_IMAGE}) Show(s, id, true);
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
-  s.entryMode = true;
-  Focus(s, IDC_CODE_EDIT);
 }
+
+// Moves the dialog into a phase (see the table at Phase).
+void SetPhase(DialogState& s, Phase phase) {
+  s.phase = phase;
+  switch (phase) {
+    case Phase::kEntry:
+      EntryLayout(s);
+      Focus(s, IDC_CODE_EDIT);
+      return;
+    case Phase::kWaiting:
+    case Phase::kReport:
+    case Phase::kFailure:
+      StatusLayout(s);
+      Enable(s, IDC_CLOSE, true);
+      Enable(s, IDC_RESTART, phase != Phase::kWaiting);
+      Enable(s, IDC_REFRESH, s.loggedIn);
+      if (phase == Phase::kReport) Focus(s, IDC_CLOSE);
+      if (phase == Phase::kFailure) Focus(s, IDC_RESTART);
+      return;
+    case Phase::kClosed:
+      return;
+  }
+}
+
+bool Closed(const DialogState& s) { return s.phase == Phase::kClosed; }
 
 void PlayAlert(DialogState& s, const std::string& file) {
   if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, file);
@@ -137,20 +181,23 @@ std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
   return started;
 }
 
-// A request failed (or could not start): the query stops here.
-void CommonFailure(DialogState& s) {
-  FinishInetThread();
-  if (s.destroyed) return;
-  if (s.entryMode) StatusMode(s);
-  SetStatusText(s, IDS_STATUS_FAILED);
-  Enable(s, IDC_REFRESH, s.loggedIn);
-  Enable(s, IDC_RESTART, true);
-  Focus(s, IDC_RESTART);
+// The query stops with a text for the user and the failure sound.
+void Fail(DialogState& s, const std::u16string& text) {
+  SetPhase(s, Phase::kFailure);
+  SetStatus(s, text);
   PlayAlert(s, s.settings->failSound);
 }
 
-void RunStep(DialogState& s, Step step, int statusText, std::string body = {}) {
-  SetStatusText(s, statusText);
+// A request failed (or could not start): the query stops here.
+void CommonFailure(DialogState& s) {
+  FinishInetThread();
+  if (Closed(s)) return;
+  Fail(s, LoadResText(IDS_STATUS_FAILED));
+}
+
+// Starts a step, showing its status text.
+void RunStep(DialogState& s, Step step, std::string body = {}) {
+  SetStatusText(s, portal::InfoOf(step).statusText);
   if (StartStep(s, step, std::move(body)) != 0) CommonFailure(s);
 }
 
@@ -164,11 +211,8 @@ void StartQuery(DialogState& s) {
   Forget(s.soundPath);
   s.sessionCookie.clear();
   OpenInternet();
-  StatusMode(s);
-  Enable(s, IDC_CLOSE, true);
-  Enable(s, IDC_RESTART, false);
-  Enable(s, IDC_REFRESH, s.loggedIn);
-  RunStep(s, Step::kLoginPage, IDS_STATUS_LOGIN_PAGE);
+  SetPhase(s, Phase::kWaiting);
+  RunStep(s, Step::kLoginPage);
 }
 
 void SendLoginForm(DialogState& s) {
@@ -178,15 +222,15 @@ void SendLoginForm(DialogState& s) {
   const TCredentials& c = s.settings->credentials;
   if (c.userName.empty() || c.password.empty()) return;
   s.sound.StopSound();
-  StatusMode(s);
+  SetPhase(s, Phase::kWaiting);
   std::string body = portal::LoginFormBody(c.userName, c.password, code);
-  RunStep(s, Step::kLoginForm, IDS_STATUS_LOGIN, std::move(body));
+  RunStep(s, Step::kLoginForm, std::move(body));
   WipeText(body);
 }
 
 void RequestSound(DialogState& s) {
   if (Busy()) return;
-  RunStep(s, Step::kSound, IDS_STATUS_SOUND);
+  RunStep(s, Step::kSound);
 }
 
 void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
@@ -194,19 +238,21 @@ void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
     SendCopyData(s.parent, s.dialog, outcome.replyTag, outcome.replyData.data(), outcome.replyData.size());
   }
   // The parent's answer may have taken a while, and -exit may have come in.
-  if (s.destroyed) return;
+  if (Closed(s)) return;
+  if (!outcome.succeeded()) {
+    Fail(s, outcome.statusText);
+    return;
+  }
+  SetPhase(s, Phase::kReport);
   SetStatus(s, outcome.statusText);
-  Enable(s, IDC_REFRESH, outcome.yineleEnabled);
-  Enable(s, IDC_RESTART, outcome.tekrarEnabled);
-  Focus(s, outcome.focus == ReportOutcome::Focus::Kapat ? IDC_CLOSE : IDC_RESTART);
-  PlayAlert(s, outcome.sound == ReportOutcome::Sound::Ok ? s.settings->okSound : s.settings->failSound);
+  PlayAlert(s, s.settings->okSound);
 }
 
 void OnCompleted(DialogState& s, UINT message, LPARAM result) {
   // Out of the slot before the wait: a handler that runs during it (the
   // window destroyed by -exit) must not free this worker a second time.
   std::unique_ptr<TInetThread> worker = TakeInetThread();
-  if (s.destroyed) return;
+  if (Closed(s)) return;
   if (!worker || result != 0 || worker->NotifyMessage != message) {
     worker.reset();
     CommonFailure(s);
@@ -217,51 +263,44 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
     case portal::kLoginPageDone:
       s.sessionCookie = SessionCookieFrom(response.GetField(response_field::kSetCookie));
       worker.reset();
-      RunStep(s, Step::kImage, IDS_STATUS_IMAGE);
+      RunStep(s, Step::kImage);
       return;
-    case portal::kImageDone: {
-      const std::string path = TempFile("jcaptcha.jpg");
-      const bool saved = SaveFile(path, response.Content);
-      worker.reset();
-      if (!saved) {
-        CommonFailure(s);
-        return;
-      }
-      s.imagePath = path;
-      ShowCaptcha(s.dialog, s.imagePath, false, false);
-      EntryMode(s);
-      return;
-    }
+    case portal::kImageDone:
     case portal::kSoundDone: {
-      const std::string path = TempFile("jcaptcha.wav");
+      // The picture and the sound: saved in the temporary folder, else the
+      // query fails.
+      const bool image = message == portal::kImageDone;
+      const std::string path = TempFile(image ? "jcaptcha.jpg" : "jcaptcha.wav");
       const bool saved = SaveFile(path, response.Content);
       worker.reset();
       if (!saved) {
         CommonFailure(s);
         return;
       }
-      s.soundPath = path;
-      s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
+      if (image) {
+        s.imagePath = path;
+        ShowCaptcha(s.dialog, s.imagePath, false, false);
+        SetPhase(s, Phase::kEntry);
+      } else {
+        s.soundPath = path;
+        s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
+      }
       return;
     }
     case portal::kLoginFormDone: {
       const std::string page = response.GetText();
       worker.reset();
       if (IsRefusalPage(page)) {
-        SetStatus(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(page)));
-        Enable(s, IDC_REFRESH, s.loggedIn);
-        Enable(s, IDC_RESTART, true);
-        Focus(s, IDC_RESTART);
-        PlayAlert(s, s.settings->failSound);
+        Fail(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(page)));
         return;
       }
-      RunStep(s, Step::kAgreement, IDS_STATUS_AGREEMENT);
+      RunStep(s, Step::kAgreement);
       return;
     }
     case portal::kAgreementDone:
       worker.reset();
       s.loggedIn = true;
-      RunStep(s, Step::kTransfer, IDS_STATUS_TRANSFER);
+      RunStep(s, Step::kTransfer);
       return;
     case portal::kTransferDone: {
       const std::string page = response.GetText();
@@ -314,16 +353,18 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
   SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
-  ::SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(LoadResText(IDS_TITLE).c_str()));
-  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaOpened, 2, reinterpret_cast<LPARAM>(s.owner));
+  ::SetWindowTextW(dialog, Wide(LoadResText(IDS_TITLE)));
+  if (ParentIsWindow(s)) {
+    ::SendMessageW(s.parent, kMsgQuotaOpened, kQuotaMessageWParam, reinterpret_cast<LPARAM>(s.owner));
+  }
   ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);
   CenterWindow(dialog);
   StartQuery(s);
 }
 
 void OnDestroy(DialogState& s) {
-  s.destroyed = true;
-  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaClosed, 2, 0);
+  SetPhase(s, Phase::kClosed);
+  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaClosed, kQuotaMessageWParam, 0);
   // A running request cannot be cancelled: wait for it (its time-outs bound
   // the wait).
   FinishInetThread();
@@ -370,7 +411,7 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
           break;
         case IDC_REFRESH:
           if (s->loggedIn) {
-            if (!Busy()) RunStep(*s, Step::kTransfer, IDS_STATUS_TRANSFER);
+            if (!Busy()) RunStep(*s, Step::kTransfer);
           } else {
             StartQuery(*s);
           }
@@ -398,7 +439,7 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case portal::kSoundDone:
       OnCompleted(*s, message, lParam);
       return FALSE;
-    case kMsgCloseQuota:
+    case kMsgCloseDialog:
       ::EndDialog(dialog, 2);
       return TRUE;
     case WM_DESTROY:

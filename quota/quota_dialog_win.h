@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "net/parent_protocol.h"
 #include "quota/report.h"
 #include "store/account.h"
 
@@ -22,11 +23,6 @@ struct QuotaSettings {
   std::string failSound = "error.wav";
   StoredTotals stored;
 };
-
-// Messages between the dialog, the hidden window and the parent.
-inline constexpr UINT kMsgQuotaOpened = 6041;  // to the parent: wParam 2, lParam the hidden window
-inline constexpr UINT kMsgQuotaClosed = 6042;  // to the parent: wParam 2, lParam 0
-inline constexpr UINT kMsgCloseQuota = 6040;   // to the dialog: close with result 2
 
 // The quota dialog while it exists; null otherwise. The hidden window
 // forwards the parent's requests to it.

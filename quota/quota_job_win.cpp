@@ -1,7 +1,7 @@
 #include "quota/quota_job_win.h"
 
-#include "net/inet_thread_win.h"
-#include "net/win_utils_win.h"
+#include "net/folders_win.h"
+#include "net/process_win.h"
 #include "store/ini_file.h"
 #include "text/platform.h"
 

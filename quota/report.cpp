@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 
 #include "parser/adsl_parser.h"
@@ -54,49 +53,13 @@ std::u16string FormatGrouped(double value, int decimals) {
   return out;
 }
 
-class RecordWriter {
- public:
-  explicit RecordWriter(QuotaResultBytes& bytes) : bytes_(bytes) {}
-
-  void Double(std::size_t offset, double value) {
-    std::uint64_t bits = 0;
-    static_assert(sizeof bits == sizeof value);
-    std::memcpy(&bits, &value, sizeof bits);
-    for (int i = 0; i < 8; ++i) bytes_.at(offset + i) = static_cast<std::uint8_t>(bits >> (8 * i));
-  }
-
-  void Int32(std::size_t offset, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) bytes_.at(offset + i) = static_cast<std::uint8_t>(bits >> (8 * i));
-  }
-
-  // UTF-16LE text in a field of `size` bytes that always ends with a zero
-  // unit. A text that does not fit is cut; a high surrogate whose partner
-  // would be cut off goes too, so the parent never sees half a character.
-  void Text(std::size_t offset, std::size_t size, std::u16string_view text) {
-    std::size_t units = text.size();
-    const std::size_t room = size / 2 - 1;
-    if (units > room) {
-      units = room;
-      if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF) --units;
-    }
-    for (std::size_t i = 0; i < units; ++i) {
-      bytes_.at(offset + 2 * i) = static_cast<std::uint8_t>(text[i] & 0xFF);
-      bytes_.at(offset + 2 * i + 1) = static_cast<std::uint8_t>(text[i] >> 8);
-    }
-    // The rest of the field, the terminator included, is still zero.
-  }
-
- private:
-  QuotaResultBytes& bytes_;
-};
-
 std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view text) {
   const std::string bytes = EncodeUtf16Le(text);
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::u16string Wide(const std::string& ansi) { return platform::AnsiToWide(ansi); }
+// A figure of FormatBytes for the wide report text.
+std::u16string Figure(double value) { return platform::AnsiToWide(FormatBytes(value)); }
 
 }  // namespace
 
@@ -129,29 +92,6 @@ QuotaSummary SummaryOf(const TAdslParser& parser) {
     s.items.push_back({parser.YearOf(i), parser.MonthNameOf(i), parser.DownloadOf(i), parser.UploadOf(i)});
   }
   return s;
-}
-
-QuotaResultBytes BuildQuotaResult(const QuotaSummary& summary) {
-  QuotaResultBytes bytes{};
-  RecordWriter w(bytes);
-  const std::size_t count = summary.items.size() < 12 ? summary.items.size() : 12;
-  w.Double(0, summary.lastDownload);
-  w.Double(8, summary.lastUpload);
-  w.Int32(16, static_cast<std::int32_t>(count));
-  w.Text(20, 64, summary.recordTime);
-  w.Text(84, 64, summary.lastMonthName);
-  w.Text(148, 64, summary.lastYear);
-  w.Text(212, 64, summary.detailText);
-  w.Text(276, 532, summary.headerText);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t base = 808 + 64 * i;
-    const QuotaMonth& m = summary.items[i];
-    w.Text(base, 16, m.year);
-    w.Text(base + 16, 32, m.monthName);
-    w.Double(base + 48, m.download);
-    w.Double(base + 56, m.upload);
-  }
-  return bytes;
 }
 
 TransferChanges ChangesSince(const StoredTotals& stored, double newDownload, double newUpload) {
@@ -191,9 +131,8 @@ std::u16string ReportText(const QuotaSummary& summary, const StoredTotals& store
   const TransferChanges c = ChangesSince(stored, summary.lastDownload, summary.lastUpload);
   std::u16string text = ResourceText(changed ? IDS_UPDATED : IDS_UNCHANGED);
   text += FillTemplate(ResourceText(IDS_REPORT), {summary.lastYear, summary.lastMonthName,
-                                           Wide(FormatBytes(summary.lastDownload)),
-                                           Wide(FormatBytes(summary.lastUpload)), summary.recordTime,
-                                           Wide(FormatBytes(c.download)), Wide(FormatBytes(c.upload))});
+                                           Figure(summary.lastDownload), Figure(summary.lastUpload),
+                                                  summary.recordTime, Figure(c.download), Figure(c.upload)});
   return text;
 }
 
@@ -223,7 +162,7 @@ ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, 
     if (r.parserStatus == 0 && !r.noMonths) {
       const QuotaSummary summary = SummaryOf(parser);
       const QuotaResultBytes record = BuildQuotaResult(summary);
-      r.replyTag = 0;
+      r.replyTag = copydata::kOk;
       r.replyData.assign(record.begin(), record.end());
       r.statusText = ReportText(summary, stored);
       r.yineleEnabled = loggedIn;
@@ -233,7 +172,7 @@ ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, 
       return r;
     }
   }
-  r.replyTag = -1;
+  r.replyTag = copydata::kFailure;
   r.replyData = Utf16LeBytes(message);
   r.statusText = FailureText(message);
   r.yineleEnabled = loggedIn;

@@ -5,12 +5,13 @@
 // diagnostic tool and the tests run the same steps on saved pages.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "quota/quota_record.h"
 
 namespace orvix {
 
@@ -22,47 +23,8 @@ class TAdslParser;
 // decimals, otherwise in MB. Single-byte text in the system code page.
 std::string FormatBytes(double value);
 
-// The record a successful query sends to the parent window (copy-data tag
-// 0). Layout, little-endian, zero-filled, texts UTF-16 and zero-terminated:
-//     0  double  newest month's download
-//     8  double  newest month's upload
-//    16  int32   number of month items (0..12)
-//    20  64      record time
-//    84  64      newest month's name
-//   148  64      newest month's year
-//   212  64      detail text
-//   276  532     header text
-//   808  12x64   month items: +0 year (16), +16 month name (32),
-//                +48 download (double), +56 upload (double)
-// The parent reads this layout; it must not change.
-constexpr std::size_t kQuotaResultSize = 1576;
-using QuotaResultBytes = std::array<std::uint8_t, kQuotaResultSize>;
-
-struct QuotaMonth {
-  std::u16string year;
-  std::u16string monthName;
-  double download = 0;
-  double upload = 0;
-};
-
-// What the report takes from a successful parse.
-struct QuotaSummary {
-  double lastDownload = 0;
-  double lastUpload = 0;
-  std::u16string recordTime;
-  std::u16string lastMonthName;
-  std::u16string lastYear;
-  std::u16string detailText;
-  std::u16string headerText;
-  std::vector<QuotaMonth> items;  // oldest first
-};
-
+// The figures and texts of a successful parse, for the record and the report.
 QuotaSummary SummaryOf(const TAdslParser& parser);
-
-// Texts longer than their field are cut so that the field still ends with a
-// zero (never in the middle of a surrogate pair); at most 12 items are
-// written, and the count field says how many.
-QuotaResultBytes BuildQuotaResult(const QuotaSummary& summary);
 
 // The totals of the account record, read when the query started.
 struct StoredTotals {
@@ -99,7 +61,7 @@ struct ReportOutcome {
   int parserStatus = 0;       // 0 success; the parser status, or -1 when Parse raised
   bool noMonths = false;      // parsed, but the page held no month: a failure
   std::u16string statusText;  // for the status control
-  std::int32_t replyTag = 0;  // copy-data tag for the parent window
+  std::int32_t replyTag = copydata::kOk;  // copy-data tag for the parent window
   std::vector<std::uint8_t> replyData;
   bool yineleEnabled = false;
   bool tekrarEnabled = true;

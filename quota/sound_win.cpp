@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "net/win_utils_win.h"
+#include "net/dialog_controls_win.h"
+#include "net/folders_win.h"
 #include "resources/resource_ids.h"
 
 namespace orvix {
@@ -16,6 +17,13 @@ MCIERROR CloseDevice(MCIDEVICEID device, DWORD flags) {
 }  // namespace
 
 void MciCloseFn::operator()(MCIDEVICEID device) const noexcept { CloseDevice(device, MCI_WAIT); }
+
+MCIERROR UniqueMciDevice::Close(DWORD flags) noexcept {
+  if (!device_) return 0;
+  const MCIERROR result = CloseDevice(device_.get(), flags);
+  if (result == 0) device_.release();  // closed: nothing left to release
+  return result;
+}
 
 void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path) {
   if (!AnsiFileExists(path)) {
@@ -35,7 +43,7 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path
   MCI_PLAY_PARMS play{};
   play.dwCallback = reinterpret_cast<DWORD_PTR>(dialog);
   if (::mciSendCommandA(device.get(), MCI_PLAY, MCI_NOTIFY, reinterpret_cast<DWORD_PTR>(&play)) != 0) {
-    CloseDevice(device.release(), 0);
+    device.Close(0);
     return;
   }
   device_ = std::move(device);
@@ -48,8 +56,7 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path
 
 bool TSoundPlayer::StopSound() {
   if (!device_) return true;
-  if (CloseDevice(device_.get(), MCI_WAIT) != 0) return false;
-  device_.release();
+  if (device_.Close(MCI_WAIT) != 0) return false;
   // The closed device's own end notice no longer counts (it is not the open
   // device any more), so the links come back here.
   RestoreLink();

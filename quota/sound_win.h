@@ -18,8 +18,25 @@ namespace orvix {
 struct MciCloseFn {
   void operator()(MCIDEVICEID device) const noexcept;
 };
-// An open media-control device: 0 means none.
-using UniqueMciDevice = win::UniqueHandle<MCIDEVICEID, MciCloseFn, 0>;
+
+// An open media-control device: 0 means none. Closed (waiting for it) when
+// the owner goes; Close closes it earlier with the flags a caller needs.
+class UniqueMciDevice {
+ public:
+  UniqueMciDevice() noexcept = default;
+  explicit UniqueMciDevice(MCIDEVICEID device) noexcept : device_(device) {}
+
+  MCIDEVICEID get() const noexcept { return device_.get(); }
+  explicit operator bool() const noexcept { return static_cast<bool>(device_); }
+
+  // Sends the close command with the given flags. When it succeeds (or no
+  // device is open) the device is forgotten and the answer is 0; a device
+  // that would not close stays held, and the answer is the system's error.
+  MCIERROR Close(DWORD flags) noexcept;
+
+ private:
+  win::UniqueHandle<MCIDEVICEID, MciCloseFn, 0> device_;
+};
 
 // Plays one sound at a time: starting a new one closes the old device first.
 class TSoundPlayer {

@@ -3,6 +3,7 @@
 #include "text/base64.h"
 #include "store/credentials_key.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 
@@ -84,12 +85,6 @@ TAccountManager::TAccountManager(std::u16string accountFilePath)
     : accountFile_(std::make_unique<TAccountFile>(std::move(accountFilePath))) {}
 
 // ---- credentials ----------------------------------------------------------
-
-void WipeText(std::string& text) {
-  volatile char* p = text.data();
-  for (std::size_t i = 0; i < text.size(); ++i) p[i] = 0;
-  text.clear();
-}
 
 TCredentials::~TCredentials() {
   WipeText(userName);

@@ -95,7 +95,4 @@ TCredentials DecodeCredentials(std::u16string_view hash);
 // XOR with the key, then base64 on one line.
 std::u16string EncodeCredentials(std::string_view plain);
 
-// Overwrites text before it is released.
-void WipeText(std::string& text);
-
 }  // namespace orvix

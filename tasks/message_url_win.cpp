@@ -5,6 +5,7 @@
 #include "tasks/jobs_win.h"
 #include "tasks/network_job_win.h"
 #include "text/platform.h"
+#include "text/win_text.h"
 
 namespace orvix::tasks {
 namespace {
@@ -57,8 +58,8 @@ bool IsHttps(const std::string& scheme) {
 void ShowMessageCommand(const std::string& caption, const std::string& text, const std::string& type) {
   const std::u16string wideCaption = platform::AnsiToWide(caption);
   const std::u16string wideText = platform::AnsiToWide(text);
-  MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(wideText.c_str()),
-              reinterpret_cast<const wchar_t*>(wideCaption.c_str()), static_cast<UINT>(ReadBoxType(type)));
+  MessageBoxW(nullptr, Wide(wideText),
+              Wide(wideCaption), static_cast<UINT>(ReadBoxType(type)));
 }
 
 void FetchUrlCommand(HWND parent, HWND instanceWindow, const std::string& url) {

@@ -25,7 +25,6 @@ std::string RootedPage(std::string_view pageName) {
 
 }  // namespace
 
-std::string_view TrimControls(std::string_view text) { return TrimBlanks(text); }
 
 PlainGet AddressRequest(AddressSource source, std::string_view pageName) {
   switch (source) {
@@ -40,7 +39,7 @@ PlainGet AddressRequest(AddressSource source, std::string_view pageName) {
 }
 
 std::string WrapEchoAnswer(std::string_view body) {
-  const std::string_view text = TrimControls(body);
+  const std::string_view text = TrimBlanks(body);
   if (!IsDottedQuad(std::string(text))) return {};
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><data><ip>" + std::string(text) + "</ip></data>";
 }

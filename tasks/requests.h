@@ -13,7 +13,19 @@
 namespace orvix::tasks {
 
 // The hosts and identifiers of the small jobs, as tasks::kVersionFilePath etc.
-using namespace hosts;
+using hosts::kIpEchoAutomationHost;
+using hosts::kIpEchoAutomationPath;
+using hosts::kIpEchoSecondHost;
+using hosts::kIpEchoSecondPath;
+using hosts::kProductSiteIpPath;
+using hosts::kMakerSiteHost;
+using hosts::kVersionFilePath;
+using hosts::kWidgetHost;
+using hosts::kWidgetId;
+using hosts::kProductRef;
+using hosts::kPageCounterHost;
+using hosts::kPageCounterAccount;
+using hosts::kTrackerSiteId;
 
 // One plain-HTTP GET (port 80, "HTTP/1.1", Connection "Keep-Alive").
 // An empty referer sends no Referer header. A page name put into a referer
@@ -49,8 +61,5 @@ PlainGet TrackerHit(std::string_view pageName);
 PlainGet PageCounterHit(std::uint32_t randomValue);  // randomValue < 2147483647
 PlainGet NewUserHit(std::string_view pageName, std::int64_t unixTimeMs, int screenWidth,
                     int screenHeight);
-
-// Removes leading and trailing characters at or below the blank (code <= 32).
-std::string_view TrimControls(std::string_view text);
 
 }  // namespace orvix::tasks

@@ -1,6 +1,6 @@
 #include <random>
 
-#include "net/win_utils_win.h"
+#include "net/encoding.h"
 #include "tasks/jobs_win.h"
 #include "tasks/network_job_win.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "text/platform.h"
+#include "text/win_text.h"
 
 namespace orvix::tasks {
 namespace {
@@ -104,7 +105,7 @@ std::optional<std::u16string> XmlDom::SelectText(const std::u16string& path) {
   Variant text;
   if (!GetProperty(node.v.pdispVal, L"Text", &text.v)) return std::nullopt;
   if (FAILED(VariantChangeType(&text.v, &text.v, 0, VT_BSTR)) || !text.v.bstrVal) return std::u16string();
-  return std::u16string(reinterpret_cast<const char16_t*>(text.v.bstrVal), SysStringLen(text.v.bstrVal));
+  return FromWide(text.v.bstrVal, SysStringLen(text.v.bstrVal));
 }
 
 std::string ReadXmlText(const std::string& xml, const std::u16string& path) {

@@ -8,17 +8,12 @@
 #include "text/file_io.h"
 #include "text/platform.h"
 #include "text/win_handles.h"
+#include "text/win_text.h"
 
 namespace orvix::fileio {
 
-namespace {
-
-const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-}  // namespace
-
 bool FileExists(const std::u16string& name) {
-  const DWORD attributes = GetFileAttributesW(W(name));
+  const DWORD attributes = GetFileAttributesW(Wide(name));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -26,7 +21,7 @@ namespace detail {
 
 UniqueFile OpenFile(const std::u16string& name, bool forWriting, std::string& reason) {
   SetLastError(0);
-  UniqueFile file(_wfopen(W(name), forWriting ? L"wb" : L"rb"));
+  UniqueFile file(_wfopen(Wide(name), forWriting ? L"wb" : L"rb"));
   if (!file) {
     const DWORD code = GetLastError();
     reason = win::SystemMessage(code != 0 ? code : ERROR_FILE_NOT_FOUND);

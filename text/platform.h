@@ -43,7 +43,9 @@ std::string WideToAnsi(std::u16string_view text);
 char16_t DecimalSeparator();
 char16_t GroupSeparator();
 
-// Milliseconds since 1970-01-01 00:00 UTC.
+// Milliseconds since 1970-01-01 00:00 UTC. On Windows computed from the
+// local clock and the zone bias (standard or daylight, as the zone reports),
+// so machines in different zones give the same value at the same instant.
 std::int64_t UnixTimeMs();
 
 // Overrides for tools and tests. The diagnostic tool lets maintainers pick a

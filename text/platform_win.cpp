@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 
 #include "text/codepage.h"
 #include "text/platform.h"
+#include "text/win_text.h"
 
 namespace orvix::platform {
 namespace {
@@ -14,7 +16,6 @@ std::atomic<unsigned> g_codePage{0};
 std::atomic<char16_t> g_decimal{0};
 std::atomic<char16_t> g_group{0};
 
-const wchar_t* W(std::u16string_view s) { return reinterpret_cast<const wchar_t*>(s.data()); }
 
 int Length(std::size_t n) { return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n); }
 
@@ -27,8 +28,8 @@ char16_t LocaleChar(LCTYPE type, char16_t fallback) {
 }  // namespace
 
 int CompareText(std::u16string_view a, std::u16string_view b, bool caseSensitive) {
-  const int r = CompareStringW(LOCALE_USER_DEFAULT, caseSensitive ? 0 : NORM_IGNORECASE, W(a),
-                               Length(a.size()), W(b), Length(b.size()));
+  const int r = CompareStringW(LOCALE_USER_DEFAULT, caseSensitive ? 0 : NORM_IGNORECASE, Wide(a),
+                               Length(a.size()), Wide(b), Length(b.size()));
   return r == 0 ? 0 : r - CSTR_EQUAL;
 }
 
@@ -41,7 +42,7 @@ std::u16string UpperCase(std::u16string_view text) {
   if (out.empty()) return out;
   // Without LCMAP_LINGUISTIC_CASING the mapping is the non-linguistic one,
   // the same for every locale.
-  const int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, W(text), Length(text.size()),
+  const int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Wide(text), Length(text.size()),
                              reinterpret_cast<wchar_t*>(out.data()), Length(out.size()));
   if (n != Length(out.size())) {
     for (std::size_t i = 0; i < text.size(); ++i) out[i] = codepage::SimpleUpper(text[i]);
@@ -67,10 +68,10 @@ std::u16string AnsiToWide(std::string_view text) {
 std::string WideToAnsi(std::u16string_view text) {
   if (text.empty()) return {};
   const unsigned cp = AnsiCodePage();
-  const int n = WideCharToMultiByte(cp, 0, W(text), Length(text.size()), nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(cp, 0, Wide(text), Length(text.size()), nullptr, 0, nullptr, nullptr);
   if (n <= 0) return codepage::Encode(1254, text);
   std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(cp, 0, W(text), Length(text.size()), out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(cp, 0, Wide(text), Length(text.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 
@@ -84,14 +85,40 @@ char16_t GroupSeparator() {
   return c ? c : LocaleChar(LOCALE_STHOUSAND, u',');
 }
 
+// FILETIME units (100 ns since 1601-01-01) of 1970-01-01 00:00.
+constexpr std::int64_t kUnixEpochFileTime = 116444736000000000LL;
+constexpr std::int64_t kFileTimePerMinute = 600000000LL;
+constexpr std::int64_t kFileTimePerMs = 10000;
+
 std::int64_t UnixTimeMs() {
+  // The local wall clock as a count, read as if it were UTC.
+  SYSTEMTIME local;
+  ::GetLocalTime(&local);
   FILETIME ft;
-  GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t;
-  t.LowPart = ft.dwLowDateTime;
-  t.HighPart = ft.dwHighDateTime;
-  // 100 ns ticks since 1601-01-01; 11644473600 s separate the two epochs.
-  return static_cast<std::int64_t>(t.QuadPart / 10000ULL) - 11644473600000LL;
+  if (!::SystemTimeToFileTime(&local, &ft)) return 0;
+  const std::int64_t localNow =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+
+  // UTC = local + bias; the bias that applies right now depends on whether
+  // the zone reports standard or daylight time.
+  TIME_ZONE_INFORMATION zone;
+  std::int64_t bias = 0;
+  switch (::GetTimeZoneInformation(&zone)) {
+    case TIME_ZONE_ID_STANDARD:
+      bias = zone.Bias + zone.StandardBias;
+      break;
+    case TIME_ZONE_ID_DAYLIGHT:
+      bias = zone.Bias + zone.DaylightBias;
+      break;
+    case TIME_ZONE_ID_UNKNOWN:
+      bias = zone.Bias;
+      break;
+    default:  // TIME_ZONE_ID_INVALID: take the clock as UTC
+      break;
+  }
+  // The epoch as the local clock shows it, then the distance from it.
+  const std::int64_t localEpoch = kUnixEpochFileTime - bias * kFileTimePerMinute;
+  return std::llabs(localNow - localEpoch) / kFileTimePerMs;
 }
 
 void SetAnsiCodePageOverride(unsigned codePage) { g_codePage.store(codePage); }

@@ -2,6 +2,12 @@
 
 namespace orvix {
 
+void WipeText(std::string& text) {
+  volatile char* p = text.data();
+  for (std::size_t i = 0; i < text.size(); ++i) p[i] = 0;
+  text.clear();
+}
+
 std::string EncodeUtf16Le(std::u16string_view text, std::string prefix) {
   std::string bytes = std::move(prefix);
   const std::size_t start = bytes.size();

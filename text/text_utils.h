@@ -1,5 +1,5 @@
-// Small text helpers shared across the program: trimming and the byte form
-// of UTF-16LE text.
+// Small text helpers shared across the program: trimming, wiping secrets
+// and the byte form of UTF-16LE text.
 #pragma once
 
 #include <string>
@@ -18,6 +18,15 @@ std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
   return text;
 }
 inline std::string_view TrimBlanks(const char* text) { return TrimBlanks(std::string_view(text)); }
+// The same for a text of its own (a temporary, say): a trimmed copy.
+inline std::string TrimBlanks(const std::string& text) { return std::string(TrimBlanks(std::string_view(text))); }
+inline std::u16string TrimBlanks(const std::u16string& text) {
+  return std::u16string(TrimBlanks(std::u16string_view(text)));
+}
+
+// Overwrites the text's characters with zeros (in a way the compiler may not
+// drop) and empties it: for passwords and the bodies that carry them.
+void WipeText(std::string& text);
 
 // Little-endian UTF-16 bytes of the text, after prefix (a byte order mark,
 // for example). No terminating zero.

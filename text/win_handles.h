@@ -194,20 +194,6 @@ class GdiplusScope {
   ULONG_PTR token_ = 0;
 };
 
-// Runs a function when it goes out of scope, for the odd cleanup that has no
-// handle type of its own.
-template <typename F>
-class ScopeExit {
- public:
-  explicit ScopeExit(F f) : f_(std::move(f)) {}
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-  ~ScopeExit() { f_(); }
-
- private:
-  F f_;
-};
-
 // A failed Win32 call, with the GetLastError value taken at the call site.
 class Win32Error : public std::runtime_error {
  public:
@@ -218,14 +204,9 @@ class Win32Error : public std::runtime_error {
   DWORD code_;
 };
 
-// Throws Win32Error for a failed call, keeping GetLastError():
-//   ThrowIfFalse(SomeCall(...), "SomeCall");
+// Throws Win32Error for the call that just failed, keeping GetLastError():
+//   if (!SomeCall(...)) ThrowLastError("SomeCall");
 [[noreturn]] void ThrowLastError(const char* what);
-template <typename T>
-T ThrowIfFalse(T value, const char* what) {
-  if (!value) ThrowLastError(what);
-  return value;
-}
 
 // The system's message text for an error code (a Win32 error or an
 // HRESULT), UTF-8, without trailing line breaks, spaces or full stop; "System

@@ -3,6 +3,7 @@
 #include <gdiplus.h>
 
 #include "text/platform.h"
+#include "text/win_text.h"
 
 namespace orvix::win {
 
@@ -28,7 +29,7 @@ std::string SystemMessage(DWORD code) {
       code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const UniqueLocal owned(buffer);
   std::u16string text;
-  if (length != 0 && buffer != nullptr) text.assign(reinterpret_cast<const char16_t*>(buffer), length);
+  if (length != 0 && buffer != nullptr) text = FromWide(buffer, length);
   while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
   if (text.empty()) return "System error " + std::to_string(code);
   return platform::Utf16ToUtf8(text);

@@ -1,5 +1,6 @@
 // The worker thread, the one-worker rule and RunProcess, under Wine.
 #include "net/inet_thread_win.h"
+#include "net/process_win.h"
 
 #include <gtest/gtest.h>
 

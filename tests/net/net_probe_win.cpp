@@ -20,7 +20,7 @@
 
 #include "net/encoding.h"
 #include "net/request_win.h"
-#include "net/win_utils_win.h"
+#include "net/encoding.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // The small Windows utilities, under Wine.
-#include "net/win_utils_win.h"
+#include "net/dialog_controls_win.h"
+#include "net/folders_win.h"
+#include "net/encoding.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>

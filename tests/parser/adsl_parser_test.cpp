@@ -17,6 +17,7 @@
 #include "html/dom.h"
 #include "parser/adsl_parser.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 namespace {
@@ -198,11 +199,11 @@ TEST(ElementText, ConcatenatesDescendantTextInDocumentOrder) {
   EXPECT_EQ(ElementText(nullptr), u"");
 }
 
-TEST(TrimText, RemovesControlCharactersAndSpacesOnly) {
-  EXPECT_EQ(TrimText(std::u16string_view(u"\t\r\n x y \x01\x1f ")), u"x y");
-  EXPECT_EQ(TrimText(std::u16string_view(u"\u00a0x\u00a0")), u"\u00a0x\u00a0");  // no-break space stays
-  EXPECT_EQ(TrimText(std::u16string_view(u"   ")), u"");
-  EXPECT_EQ(TrimText(std::string_view("\xfd x\xdd ")), "\xfd x\xdd");  // high bytes are letters
+TEST(TrimBlanks, RemovesControlCharactersAndSpacesOnly) {
+  EXPECT_EQ(TrimBlanks(std::u16string_view(u"\t\r\n x y \x01\x1f ")), u"x y");
+  EXPECT_EQ(TrimBlanks(std::u16string_view(u"\u00a0x\u00a0")), u"\u00a0x\u00a0");  // no-break space stays
+  EXPECT_EQ(TrimBlanks(std::u16string_view(u"   ")), u"");
+  EXPECT_EQ(TrimBlanks(std::string_view("\xfd x\xdd ")), "\xfd x\xdd");  // high bytes are letters
 }
 
 TEST(MonthNumbers, AreExactBothWays) {

@@ -9,6 +9,7 @@
 #include "store/number_text.h"
 #include "text/file_io.h"
 #include "text/platform.h"
+#include "text/text_utils.h"
 #include "tools/orvix-inspect/inspect.h"
 
 namespace orvix::inspect {

@@ -1,36 +1,14 @@
-// Small Windows routines shared by the quota dialog, the settings code and
-// the usage counters. None keeps state.
+// Routines for the controls of a dialog: centring it, its fonts, item texts,
+// the link control's text and the picture control's size. None keeps state.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
 #include "text/win_handles.h"
 
 namespace orvix {
-
-// Milliseconds since 1970-01-01 00:00 UTC, computed from the local clock and
-// the zone bias (standard or daylight, as the zone reports), so machines in
-// different zones give the same value at the same instant.
-std::int64_t UnixTimeMs();
-
-// A string resource of the program (at most 1023 characters); empty when no
-// module has it.
-std::u16string LoadResText(UINT id);
-
-// The user's temporary folder as GetTempPathA gives it, normally ending in a
-// backslash; empty when it cannot be read.
-std::string TempFolder();
-
-// Whether an 8-bit (system code page) path names an existing file, not a
-// folder; false for an empty path.
-bool AnsiFileExists(const std::string& path);
-
-// A shell folder (CSIDL_* id) at its default path; empty when the call
-// fails.
-std::u16string SpecialFolder(int csidl);
 
 // Moves the window to the middle of the desktop work area, measured from the
 // screen origin, keeping its size, and repaints it.

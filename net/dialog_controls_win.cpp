@@ -1,78 +1,10 @@
-#include "net/win_utils_win.h"
+#include "net/dialog_controls_win.h"
 
 #include <commctrl.h>
 
-#include <shlobj.h>
-
-#include <cstdlib>
-
-#include "text/file_io.h"
-#include "text/platform.h"
+#include "text/win_text.h"
 
 namespace orvix {
-
-namespace {
-
-// FILETIME units (100 ns since 1601-01-01) of 1970-01-01 00:00.
-constexpr std::int64_t kUnixEpochFileTime = 116444736000000000LL;
-constexpr std::int64_t kFileTimePerMinute = 600000000LL;
-constexpr std::int64_t kFileTimePerMs = 10000;
-
-const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-
-}  // namespace
-
-std::int64_t UnixTimeMs() {
-  // The local wall clock as a count, read as if it were UTC.
-  SYSTEMTIME local;
-  ::GetLocalTime(&local);
-  FILETIME ft;
-  if (!::SystemTimeToFileTime(&local, &ft)) return 0;
-  const std::int64_t localNow =
-      static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-
-  // UTC = local + bias; the bias that applies right now depends on whether
-  // the zone reports standard or daylight time.
-  TIME_ZONE_INFORMATION zone;
-  std::int64_t bias = 0;
-  switch (::GetTimeZoneInformation(&zone)) {
-    case TIME_ZONE_ID_STANDARD:
-      bias = zone.Bias + zone.StandardBias;
-      break;
-    case TIME_ZONE_ID_DAYLIGHT:
-      bias = zone.Bias + zone.DaylightBias;
-      break;
-    case TIME_ZONE_ID_UNKNOWN:
-      bias = zone.Bias;
-      break;
-    default:  // TIME_ZONE_ID_INVALID: take the clock as UTC
-      break;
-  }
-  // The epoch as the local clock shows it, then the distance from it.
-  const std::int64_t localEpoch = kUnixEpochFileTime - bias * kFileTimePerMinute;
-  return std::llabs(localNow - localEpoch) / kFileTimePerMs;
-}
-
-std::u16string LoadResText(UINT id) {
-  // The program's only resource module is its own executable.
-  wchar_t buffer[1024];
-  const int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, 1024);
-  if (n <= 0) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(n));
-}
-
-std::string TempFolder() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathA(MAX_PATH, buffer);
-  if (n == 0 || n > MAX_PATH) return {};
-  return std::string(buffer);
-}
-
-std::u16string SpecialFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, buffer))) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer));
-}
 
 void CenterWindow(HWND window) {
   RECT work{};
@@ -148,10 +80,10 @@ std::u16string WithBareLinkTags(const std::u16string& text) {
 
 void SetLinkText(HWND link, const std::u16string& text) {
   if (!link) return;
-  ::SetWindowTextW(link, reinterpret_cast<const wchar_t*>(text.c_str()));
+  ::SetWindowTextW(link, Wide(text));
   if (text.find(u"<a") == std::u16string::npos || HasFirstLink(link)) return;
   const std::u16string bare = WithBareLinkTags(text);
-  ::SetWindowTextW(link, reinterpret_cast<const wchar_t*>(bare.c_str()));
+  ::SetWindowTextW(link, Wide(bare));
 }
 
 void FitPictureToBitmap(HWND picture) {
@@ -163,10 +95,6 @@ void FitPictureToBitmap(HWND picture) {
                        static_cast<DWORD>(::GetWindowLongPtrW(picture, GWL_EXSTYLE)));
   ::SetWindowPos(picture, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool AnsiFileExists(const std::string& path) {
-  return !path.empty() && fileio::FileExists(platform::AnsiToWide(path));
 }
 
 }  // namespace orvix

@@ -1,0 +1,36 @@
+#include "net/folders_win.h"
+
+#include <shlobj.h>
+
+#include "text/file_io.h"
+#include "text/platform.h"
+#include "text/win_text.h"
+
+namespace orvix {
+
+std::u16string LoadResText(UINT id) {
+  // The program's only resource module is its own executable.
+  wchar_t buffer[1024];
+  const int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, 1024);
+  if (n <= 0) return {};
+  return FromWide(buffer, static_cast<std::size_t>(n));
+}
+
+std::string TempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+  if (n == 0 || n > MAX_PATH) return {};
+  return std::string(buffer);
+}
+
+std::u16string SpecialFolder(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, buffer))) return {};
+  return FromWide(buffer);
+}
+
+bool AnsiFileExists(const std::string& path) {
+  return !path.empty() && fileio::FileExists(platform::AnsiToWide(path));
+}
+
+}  // namespace orvix
