@@ -134,12 +134,12 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
   // Deliberately no INTERNET_FLAG_IGNORE_CERT_* flags: the portal sends the
   // user's password, so a certificate WinInet does not trust must end the
-  // request. WinInet's cache and cookie store are bypassed only on request.
+  // request. WinInet's cache is bypassed only on request; its cookie store
+  // always stays on.
   DWORD flags = INTERNET_FLAG_HYPERLINK;
   if (Secure) flags |= INTERNET_FLAG_SECURE;
   if (!FollowRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (BypassCache) flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-  if (ManualCookies) flags |= INTERNET_FLAG_NO_COOKIES;
   // Declared after the connection, so it is closed before it.
   const UniqueInternet request(::HttpOpenRequestA(connection.get(), fields_[kMethod].c_str(),
                                                   fields_[kPath].c_str(), fields_[kVersion].c_str(),

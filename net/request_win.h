@@ -108,9 +108,6 @@ class TRequest {
   // WinInet's cache (for answers that must never be reused, such as the
   // security code).
   bool BypassCache = false;
-  // When set, WinInet neither stores the answer's cookies nor adds stored
-  // ones: the request carries exactly the cookie slot.
-  bool ManualCookies = false;
 
  private:
   // Appends the header line for a non-empty value; format holds one "%s".

@@ -4,6 +4,7 @@
 #include "net/service_hosts.h"
 #include "quota/session.h"
 #include "resources/resource_ids.h"
+#include "text/text_utils.h"
 
 namespace orvix::portal {
 
@@ -37,13 +38,28 @@ PortalRequest RequestFor(Step step, std::string_view sessionCookie, std::string 
     r.contentType = "application/x-www-form-urlencoded";
     r.body = std::move(body);
   }
-  r.fresh = step == Step::kImage || step == Step::kSound;
+  // Every answer of the portal is about this moment: a security code, a
+  // session, this month's totals. One served again from WinInet's cache
+  // would show old totals as new or replay an old session.
+  r.fresh = true;
   return r;
 }
 
 std::string LoginFormBody(std::string_view userName, std::string_view password, std::string_view securityCode) {
-  return "dispatch=login&userName=" + UrlEncode(userName) + "&password=" + UrlEncode(password) +
-         "&captchaResponse=" + UrlEncode(securityCode) + "&lang=tr";
+  // The encoded credentials are wiped, and the body is built in one buffer
+  // of its final size: a chain of + would leave copies of the password in
+  // freed temporaries.
+  std::string user = UrlEncode(userName);
+  std::string pass = UrlEncode(password);
+  const std::string code = UrlEncode(securityCode);
+  constexpr std::string_view kStart = "dispatch=login&userName=", kPass = "&password=",
+                             kCode = "&captchaResponse=", kEnd = "&lang=tr";
+  std::string body;
+  body.reserve(kStart.size() + user.size() + kPass.size() + pass.size() + kCode.size() + code.size() + kEnd.size());
+  body.append(kStart).append(user).append(kPass).append(pass).append(kCode).append(code).append(kEnd);
+  WipeText(user);
+  WipeText(pass);
+  return body;
 }
 
 }  // namespace orvix::portal

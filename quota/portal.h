@@ -39,7 +39,7 @@ struct PortalRequest {
   std::string contentType;  // the Content-Type header value
   std::string connection;   // the Connection header value
   std::string body;
-  bool fresh = false;       // never from a cache (the security code)
+  bool fresh = false;       // always from the portal, never kept in a cache
 };
 
 // The request of a step. sessionCookie is "JSESSIONID=..." or empty; the

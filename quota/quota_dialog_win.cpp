@@ -175,7 +175,9 @@ std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
     r.SetField(kContentType, wanted.contentType);
     r.Body = wanted.body;
     r.BypassCache = wanted.fresh;
-    r.ManualCookies = true;  // exactly the session cookie we keep, nothing WinInet remembered
+    // WinInet's cookie store stays on beside the explicit header: a cookie
+    // the portal sets next to the session (a load balancer's, say) goes back
+    // with every later request.
   });
   WipeText(wanted.body);
   return started;
@@ -228,9 +230,27 @@ void SendLoginForm(DialogState& s) {
   WipeText(body);
 }
 
+// The spoken code could not be fetched or saved. It is only a help: the
+// picture, the session and the typed code stay, the user hears a beep, and
+// the links answer again.
+void SoundFetchFailed(DialogState& s) {
+  FinishInetThread();
+  if (Closed(s)) return;
+  if (s.phase != Phase::kEntry) {
+    CommonFailure(s);
+    return;
+  }
+  ::MessageBeep(MB_OK);
+  if (s.link && !::IsWindowEnabled(s.link)) {
+    ::EnableWindow(s.link, TRUE);
+    SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
+  }
+}
+
 void RequestSound(DialogState& s) {
   if (Busy()) return;
-  RunStep(s, Step::kSound);
+  SetStatusText(s, portal::InfoOf(Step::kSound).statusText);
+  if (StartStep(s, Step::kSound) != 0) SoundFetchFailed(s);
 }
 
 void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
@@ -255,7 +275,11 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
   if (Closed(s)) return;
   if (!worker || result != 0 || worker->NotifyMessage != message) {
     worker.reset();
-    CommonFailure(s);
+    if (message == portal::kSoundDone) {
+      SoundFetchFailed(s);
+    } else {
+      CommonFailure(s);
+    }
     return;
   }
   const TResponse& response = worker->Request().Response();
@@ -274,7 +298,11 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       const bool saved = SaveFile(path, response.Content);
       worker.reset();
       if (!saved) {
-        CommonFailure(s);
+        if (image) {
+          CommonFailure(s);
+        } else {
+          SoundFetchFailed(s);
+        }
         return;
       }
       if (image) {
@@ -341,6 +369,24 @@ void OnLink(DialogState& s, int index) {
   }
 }
 
+// The link a notice of the link control is about. Enter's notice names the
+// focused link rightly everywhere; a mouse click's index counts the plain
+// text pieces between the links too in some link controls (Wine's), so for
+// a click the link is the one the press focused, which is the clicked one
+// on every system. The notice's own index only when no link has the focus.
+int NotifiedLink(HWND link, const NMLINK& notice) {
+  if (notice.hdr.code != static_cast<UINT>(NM_CLICK)) return notice.item.iLink;
+  for (int i = 0;; ++i) {
+    LITEM item{};
+    item.mask = LIF_ITEMINDEX | LIF_STATE;
+    item.iLink = i;
+    item.stateMask = LIS_FOCUSED;
+    if (!::SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item))) break;
+    if (item.state & LIS_FOCUSED) return i;
+  }
+  return notice.item.iLink;
+}
+
 void OnInitDialog(DialogState& s, HWND dialog) {
   s.dialog = dialog;
   QuotaDialog = dialog;
@@ -357,6 +403,9 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   if (ParentIsWindow(s)) {
     ::SendMessageW(s.parent, kMsgQuotaOpened, kQuotaMessageWParam, reinterpret_cast<LPARAM>(s.owner));
   }
+  // The parent may close the query while it is told about it (-exit, or a
+  // WM_CLOSE to the hidden window, during the send): then nothing starts.
+  if (Closed(s)) return;
   ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);
   CenterWindow(dialog);
   StartQuery(s);
@@ -422,7 +471,7 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->hwndFrom == s->link &&
           (header->code == static_cast<UINT>(NM_CLICK) || header->code == static_cast<UINT>(NM_RETURN))) {
-        OnLink(*s, reinterpret_cast<const NMLINK*>(lParam)->item.iLink);
+        OnLink(*s, NotifiedLink(s->link, *reinterpret_cast<const NMLINK*>(lParam)));
       }
       return FALSE;
     }

@@ -64,9 +64,13 @@ bool TSoundPlayer::StopSound() {
 }
 
 bool TSoundPlayer::OnNotify(WPARAM how, LPARAM device) {
-  // An aborted or superseded play, or a notice of a device closed earlier,
-  // says nothing about the sound playing now.
-  if (!device_ || how != MCI_NOTIFY_SUCCESSFUL || static_cast<MCIDEVICEID>(device) != device_.get()) return false;
+  // A notice of a device closed earlier says nothing about the sound
+  // playing now, nor does an aborted or superseded play.
+  if (!device_ || static_cast<MCIDEVICEID>(device) != device_.get()) return false;
+  // The open device failed while playing: the sound is over, and the user
+  // gets the links back.
+  if (how == MCI_NOTIFY_FAILURE) return StopSound();
+  if (how != MCI_NOTIFY_SUCCESSFUL) return false;
   // The system may give a new device the id of one just closed, whose
   // completion notice can still be queued: a device that is still playing
   // has not finished, whatever the notice says.

@@ -51,8 +51,8 @@ class TSoundPlayer {
   bool StopSound();
 
   // The dialog's MM_MCINOTIFY (wParam: how the command ended; lParam: the
-  // device). Only a completed play of the device open now ends the sound;
-  // true when it did.
+  // device). A completed or failed play of the device open now ends the
+  // sound (it is closed and the links come back); true when it did.
   bool OnNotify(WPARAM how, LPARAM device);
 
   // The open device; 0 when none.

@@ -54,8 +54,9 @@ for name in ("portal.json", "demo.json"):
     with open(os.path.join(scenarios, name), encoding="utf-8") as f:
         for route in json.load(f)["routes"]:
             answer = route.get("response", {})
-            if "body_file" in answer:
-                answer["body_file"] = os.path.abspath(os.path.join(scenarios, answer["body_file"]))
+            for each in (answer, route.get("without_cookies", {})):
+                if "body_file" in each:
+                    each["body_file"] = os.path.abspath(os.path.join(scenarios, each["body_file"]))
             if route["host"].startswith("adslkota."):
                 answer["delay"] = 1.0
             routes.append(route)

@@ -18,11 +18,11 @@ TEST(PortalRequests, EachStepSendsItsPathMethodAndCookie) {
     bool fresh;
   };
   const Row rows[] = {
-      {Step::kLoginPage, "/adslkota/login_tr.jsp", "GET", 1280, 202, false},
+      {Step::kLoginPage, "/adslkota/login_tr.jsp", "GET", 1280, 202, true},
       {Step::kImage, "/adslkota/jcaptcha", "GET", 1281, 203, true},
-      {Step::kLoginForm, "/adslkota/loginSelf.do", "POST", 1282, 207, false},
-      {Step::kAgreement, "/adslkota/confirmAgreement.do?dispatch=agree", "GET", 1283, 208, false},
-      {Step::kTransfer, "/adslkota/viewTransfer.do?dispatch=entry", "GET", 1284, 209, false},
+      {Step::kLoginForm, "/adslkota/loginSelf.do", "POST", 1282, 207, true},
+      {Step::kAgreement, "/adslkota/confirmAgreement.do?dispatch=agree", "GET", 1283, 208, true},
+      {Step::kTransfer, "/adslkota/viewTransfer.do?dispatch=entry", "GET", 1284, 209, true},
       {Step::kSound, "/adslkota/sound", "GET", 1288, 204, true},
   };
   for (const Row& row : rows) {

@@ -2,8 +2,10 @@
 // for each thing a user could do to it:
 //   {"ready":HWND}                            the dialog is up
 //   {"command":ID,"code":N[,"edit":"..."]}    WM_COMMAND (id 1 adds the code box)
-//   {"control":ID,"from":1,"link":INDEX,"link_id":"...","code":N}
-//                                             WM_NOTIFY NM_CLICK / NM_RETURN of a SysLink
+//   {"control":ID,"from":1,"link":INDEX,"link_id":"...","code":N,"focused":I,"focused_id":"..."}
+//                                             WM_NOTIFY NM_CLICK / NM_RETURN of a SysLink: the
+//                                             notice's own index and id, and the link that
+//                                             has the control's focus (-1 when none)
 //                                             ("from": hwndFrom is that control)
 //   {"closed":RESULT}                         the dialog ended
 // Messages it answers: kSetLinkEnabled (wParam 0/1) enables or disables the
@@ -91,10 +93,24 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
       const auto* hdr = reinterpret_cast<const NMHDR*>(lParam);
       if ((hdr->idFrom == kLink || hdr->idFrom == kPlainLink) && (hdr->code == NM_CLICK || hdr->code == NM_RETURN)) {
         const auto* link = reinterpret_cast<const NMLINK*>(lParam);
+        int focused = -1;
+        std::wstring focusedId;
+        for (int i = 0; focused < 0; ++i) {
+          LITEM item{};
+          item.mask = LIF_ITEMINDEX | LIF_STATE | LIF_ITEMID;
+          item.iLink = i;
+          item.stateMask = LIS_FOCUSED;
+          if (!::SendMessageW(hdr->hwndFrom, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item))) break;
+          if (item.state & LIS_FOCUSED) {
+            focused = i;
+            focusedId = item.szID;
+          }
+        }
         Print("{\"control\":" + std::to_string(hdr->idFrom) + ",\"from\":" +
               std::to_string(hdr->hwndFrom == ::GetDlgItem(dialog, static_cast<int>(hdr->idFrom))) +
               ",\"link\":" + std::to_string(link->item.iLink) + ",\"link_id\":\"" + Utf8(link->item.szID) +
-              "\",\"code\":" + std::to_string(static_cast<int>(hdr->code)) + "}");
+              "\",\"code\":" + std::to_string(static_cast<int>(hdr->code)) +
+              ",\"focused\":" + std::to_string(focused) + ",\"focused_id\":\"" + Utf8(focusedId.c_str()) + "\"}");
       }
       return FALSE;
     }

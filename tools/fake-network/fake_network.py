@@ -35,7 +35,11 @@ What the servers answer comes from a scenario file (JSON):
                                                # closes), then close
        }},
       {"host": "portal.example", "method": "POST", "path": "/login",
-       "responses": [ {...}, {...} ]}          # one per repeated request; the last repeats
+       "responses": [ {...}, {...} ]},         # one per repeated request; the last repeats
+      {"host": "portal.example", "path": "/data",
+       "requires_cookies": ["LB"],             # names the request's Cookie headers (all of
+       "without_cookies": {...},               # them, however the client merged them) must
+       "response": {...}}                      # hold; else this answer (and no counting)
     ],
     "untrusted_hosts": ["evil.example"]        # certificates from a CA nobody trusts
   }
@@ -204,7 +208,7 @@ class Scenario:
             self._reload()
             return host.lower() in [h.lower() for h in self.data.get("untrusted_hosts", [])]
 
-    def answer_for(self, scheme, host, method, path):
+    def answer_for(self, scheme, host, method, path, headers=()):
         """The response object for a request, or None when no route matches."""
         with self.lock:
             self._reload()
@@ -217,6 +221,9 @@ class Scenario:
                     continue
                 if route.get("scheme") not in (None, scheme):
                     continue
+                required = route.get("requires_cookies", [])
+                if required and not set(required) <= cookie_names(headers):
+                    return route.get("without_cookies", {"status": 403})
                 if "responses" in route:
                     answers = route["responses"]
                     n = self.counters.get(index, 0)
@@ -289,6 +296,19 @@ def header(headers, name):
     return None
 
 
+def cookie_names(headers):
+    """The names of every cookie the request's Cookie headers carry."""
+    names = set()
+    for name, value in headers:
+        if name.lower() != "cookie":
+            continue
+        for part in value.split(";"):
+            cookie, eq, _ = part.strip().partition("=")
+            if eq and cookie:
+                names.add(cookie)
+    return names
+
+
 def read_body(reader, headers):
     if (header(headers, "Transfer-Encoding") or "").lower() == "chunked":
         body = b""
@@ -358,21 +378,21 @@ class ProxyHandler(socketserver.StreamRequestHandler):
             server.log.write(entry)
 
             try:
-                keep = self.answer(sock, scheme, host, method, path, internal)
+                keep = self.answer(sock, scheme, host, method, path, internal, headers)
             except Dropped:
                 return
             connection = (header(headers, "Connection") or "").lower()
             if not keep or connection == "close" or (version == "HTTP/1.0" and connection != "keep-alive"):
                 return
 
-    def answer(self, sock, scheme, host, method, path, internal):
+    def answer(self, sock, scheme, host, method, path, internal, request_headers=()):
         """Writes one answer. Returns False when the connection must close."""
         server = self.server
         if internal:
             answer = {"status": 200, "headers": [["Content-Type", "application/pkix-crl"]]}
             body = server.certs.crl_der
         else:
-            answer = server.scenario.answer_for(scheme, host, method, path)
+            answer = server.scenario.answer_for(scheme, host, method, path, request_headers)
             if answer is None:
                 answer = {"status": 404, "headers": [["Content-Type", "text/html"]]}
                 body = b"<html><body>404 Not Found</body></html>"

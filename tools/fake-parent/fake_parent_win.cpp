@@ -26,7 +26,7 @@ constexpr DWORD kExitTimeout = 124;
 constexpr DWORD kExitNoStart = 125;
 
 const char kHelp[] =
-    "usage: fake-parent [--timeout SECONDS] [--out FILE] [--raw] PROGRAM ARGS...\n"
+    "usage: fake-parent [--timeout SECONDS] [--out FILE] [--hold MS] [--close-on-open] [--raw] PROGRAM ARGS...\n"
     "\n"
     "Creates a top-level window, replaces every argument that is exactly {parent}\n"
     "with that window's handle in decimal, starts PROGRAM with the arguments and\n"
@@ -41,11 +41,15 @@ const char kHelp[] =
     "           killed and fake-parent exits 124.\n"
     "--hold MS  answer each WM_COPYDATA only after MS milliseconds, keeping the\n"
     "           sender waiting (so a test can look at it after its work).\n"
+    "--close-on-open  on 6041, send WM_CLOSE to the window its lParam names (the\n"
+    "           query's hidden window, as -exit does) before answering, so the\n"
+    "           close arrives while the dialog is still telling us it opened.\n"
     "Exit status: the child's; 124 timeout; 125 the child could not be started;\n"
     "2 bad usage.\n";
 
 FILE* g_out = stdout;
 DWORD g_holdMs = 0;
+bool g_closeOnOpen = false;
 
 std::string Base64(const unsigned char* data, std::size_t n) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -82,6 +86,7 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kDialogOpened || msg == kDialogClosed) {
     WriteLine("{\"msg\":" + std::to_string(msg) + ",\"wparam\":" + std::to_string(static_cast<std::uint64_t>(wParam)) +
               ",\"lparam\":" + std::to_string(static_cast<std::int64_t>(lParam)) + "}");
+    if (msg == kDialogOpened && g_closeOnOpen && lParam) SendMessageW(reinterpret_cast<HWND>(lParam), WM_CLOSE, 0, 0);
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -129,6 +134,8 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--hold" && i + 1 < argc) {
       g_holdMs = static_cast<DWORD>(std::atoi(argv[++i]));
+    } else if (a == "--close-on-open") {
+      g_closeOnOpen = true;
     } else if (a == "--raw") {
       raw = true;
     } else if (a.rfind("--", 0) == 0) {
