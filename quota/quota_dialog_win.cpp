@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "net/charset.h"
 #include "net/copydata_win.h"
 #include "net/inet_thread_win.h"
 #include "net/request_win.h"
@@ -245,10 +246,10 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       return;
     }
     case portal::kLoginFormDone: {
-      const std::string page = response.GetText();
+      const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       if (IsRefusalPage(page)) {
-        SetStatus(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(page)));
+        SetStatus(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(page));
         Enable(s, IDC_REFRESH, s.loggedIn);
         Enable(s, IDC_RESTART, true);
         Focus(s, IDC_RESTART);
@@ -264,7 +265,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       RunStep(s, Step::kTransfer, IDS_STATUS_TRANSFER);
       return;
     case portal::kTransferDone: {
-      const std::string page = response.GetText();
+      const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       ApplyReport(s, RunReport(page, s.settings->stored, s.loggedIn));
       return;

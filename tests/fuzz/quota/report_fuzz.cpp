@@ -1,6 +1,6 @@
-// Fuzzes the transfer page all the way through the report: page bytes in
-// the system code page, the refusal test, the portal's error text, the
-// conversion to UTF-16, the transfer page parser and the 1576-byte record
+// Fuzzes the transfer page all the way through the report: page bytes
+// decoded as an answer that declares no charset, the refusal test, the
+// portal's error text, the transfer page parser and the 1576-byte record
 // for the parent window. The record never grows or overruns, its count
 // field stays within 0..12 and matches the parser, every text is the
 // parser's text (cut if need be, never in the middle of a surrogate pair)
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 
+#include "net/charset.h"
 #include "parser/adsl_parser.h"
 #include "quota/report.h"
 #include "quota/session.h"
@@ -87,14 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const StoredTotals stored{1234567, 98765432};
   const bool loggedIn = size % 2 == 1;
 
-  const bool refused = IsRefusalPage(page);
-  const ReportOutcome r = RunReport(page, stored, loggedIn);
+  const std::u16string text = DecodePortalText(page, "");
+  const bool refused = IsRefusalPage(text);
+  const ReportOutcome r = RunReport(text, stored, loggedIn);
   Check(r.serverError == refused, "a refusal page is a server error");
   Check(r.yineleEnabled == loggedIn && r.tekrarEnabled, "buttons");
   if (r.succeeded()) {
     Check(r.replyTag == 0 && r.replyData.size() == kQuotaResultSize, "the record is exactly 1576 bytes");
     TAdslParser parser;
-    parser.Parse(platform::AnsiToWide(page));
+    parser.Parse(text);
     Check(parser.Status() == 0 && parser.Count() > 0 && parser.Count() <= 12, "the parser agrees");
     const QuotaSummary summary = SummaryOf(parser);
     CheckSummary(summary);
