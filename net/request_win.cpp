@@ -161,6 +161,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   if (!sent) return -1;
 
   response_->SetField(response_field::kSetCookie, QueryHeader(request.get(), HTTP_QUERY_SET_COOKIE));
+  response_->SetField(response_field::kContentType, QueryHeader(request.get(), HTTP_QUERY_CONTENT_TYPE));
   response_->RawHeaders = QueryHeader(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF);
   std::uint64_t announced = 0;
   const bool hasLength = AnnouncedLength(request.get(), fields_[kMethod], announced);

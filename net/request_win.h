@@ -33,10 +33,11 @@ constexpr int kVersion = 8;      // default "HTTP/1.1"
 constexpr int kReferer = 9;      // "Referer: %s"
 }  // namespace request_field
 
-// Response slot index of the first Set-Cookie value; the other slots stay
-// empty.
+// Response slot indices: the first Set-Cookie value and the Content-Type
+// value (which tells the charset of the body); the other slots stay empty.
 namespace response_field {
 constexpr int kSetCookie = 4;
+constexpr int kContentType = 5;
 }
 
 constexpr int kFieldCount = 12;

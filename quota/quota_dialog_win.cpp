@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "net/charset.h"
 #include "net/copydata_win.h"
 #include "net/inet_thread_win.h"
 #include "net/request_win.h"
@@ -316,10 +317,10 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       return;
     }
     case portal::kLoginFormDone: {
-      const std::string page = response.GetText();
+      const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       if (IsRefusalPage(page)) {
-        Fail(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(page)));
+        Fail(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(page));
         return;
       }
       RunStep(s, Step::kAgreement);
@@ -331,7 +332,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       RunStep(s, Step::kTransfer);
       return;
     case portal::kTransferDone: {
-      const std::string page = response.GetText();
+      const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       ApplyReport(s, RunReport(page, s.settings->stored, s.loggedIn));
       return;

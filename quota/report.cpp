@@ -140,17 +140,17 @@ std::u16string FailureText(std::u16string_view message) {
   return std::u16string(message) + ResourceText(IDS_TRY_REFRESH);
 }
 
-ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, bool loggedIn) {
+ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored, bool loggedIn) {
   ReportOutcome r;
   std::u16string message;
-  if (IsRefusalPage(pageBytes)) {
+  if (IsRefusalPage(page)) {
     r.serverError = true;
     r.parserStatus = -1;
-    message = ResourceText(IDS_SERVER_SAID) + ServerErrorText(platform::AnsiToWide(pageBytes));
+    message = ResourceText(IDS_SERVER_SAID) + ServerErrorText(page);
   } else {
     TAdslParser parser;
     try {
-      parser.Parse(platform::AnsiToWide(pageBytes));
+      parser.Parse(page);
       r.parserStatus = parser.Status();
       message = parser.ServerMessage();
     } catch (...) {

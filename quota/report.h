@@ -71,9 +71,9 @@ struct ReportOutcome {
   bool succeeded() const { return !serverError && parserStatus == 0 && !noMonths; }
 };
 
-// The report of a transfer page (response body bytes in the system code
-// page), compared with the stored totals. loggedIn decides whether "Yinele"
-// may fetch the page again.
-ReportOutcome RunReport(std::string_view pageBytes, const StoredTotals& stored, bool loggedIn);
+// The report of a transfer page (its text, decoded by DecodePortalText,
+// net/charset.h), compared with the stored totals. loggedIn decides whether
+// "Yinele" may fetch the page again.
+ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored, bool loggedIn);
 
 }  // namespace orvix

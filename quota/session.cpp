@@ -6,7 +6,6 @@
 #include "html/html_parser.h"
 #include "resources/resource_ids.h"
 #include "resources/resource_texts.h"
-#include "text/platform.h"
 
 namespace orvix {
 
@@ -24,12 +23,11 @@ std::string CookieHeaderFor(std::string_view sessionCookie) {
   return "usageConfirm=true; " + std::string(sessionCookie);
 }
 
-bool IsRefusalPage(std::string_view body) {
-  // The marker is searched as bytes of the system code page, the way the
-  // portal sends its pages; converting the whole body first would cost a
-  // copy of every page for nothing.
-  const std::string marker = platform::WideToAnsi(u"İşlem hatası");
-  return body.find(marker) != std::string_view::npos;
+bool IsRefusalPage(std::u16string_view page) {
+  // Searched in the decoded text, never in bytes of the system code page:
+  // built in code page 1252 the marker would read "Islem hatasi" and match
+  // nothing the portal sends.
+  return page.find(u"İşlem hatası") != std::u16string_view::npos;
 }
 
 std::u16string ServerErrorText(const std::u16string& page) {

@@ -17,9 +17,9 @@ std::string SessionCookieFrom(std::string_view setCookie);
 // the session cookie; empty (no header at all) while there is no session.
 std::string CookieHeaderFor(std::string_view sessionCookie);
 
-// True when a response body (bytes in the system code page) holds the
-// portal's error marker "İşlem hatası".
-bool IsRefusalPage(std::string_view body);
+// True when the text of a portal answer (decoded by DecodePortalText,
+// net/charset.h) holds the portal's error marker "İşlem hatası".
+bool IsRefusalPage(std::u16string_view page);
 
 // The portal's error text on a refusal page: the plain text of the fourth
 // "td" of the page. Resource 104 when the page does not have one or anything

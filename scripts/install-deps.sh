@@ -32,11 +32,19 @@ if ((${#missing[@]})); then
   apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# Wine takes the Windows locale (code page 1254, Turkish separators) from
-# LC_ALL, which needs the host locale to exist.
-if ! locale -a 2>/dev/null | grep -qi '^tr_TR\.utf-\?8$'; then
-  echo "install-deps: generating tr_TR.UTF-8"
-  sed -i 's/^# *tr_TR.UTF-8 UTF-8/tr_TR.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^tr_TR.UTF-8 UTF-8' /etc/locale.gen || echo 'tr_TR.UTF-8 UTF-8' >> /etc/locale.gen
+# Wine takes the Windows locale (code page and separators) from LC_ALL,
+# which needs the host locale to exist: tr_TR for the Turkish Windows the
+# program is made for (code page 1254, Turkish separators), en_US for a
+# Turkish user on a Windows in another language (code page 1252).
+wanted=()
+for loc in tr_TR en_US; do
+  locale -a 2>/dev/null | grep -qi "^${loc}\.utf-\?8\$" || wanted+=("$loc")
+done
+if [ ${#wanted[@]} -gt 0 ]; then
+  for loc in "${wanted[@]}"; do
+    echo "install-deps: generating ${loc}.UTF-8"
+    sed -i "s/^# *${loc}\.UTF-8 UTF-8/${loc}.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^${loc}\.UTF-8 UTF-8" /etc/locale.gen || echo "${loc}.UTF-8 UTF-8" >> /etc/locale.gen
+  done
   locale-gen >/dev/null
 fi

@@ -90,12 +90,15 @@ int main(int argc, char** argv) {
   const orvix::TResponse& response = request.Response();
   int badSet = 0;
   for (int i = 0; i < orvix::kFieldCount; ++i) {
-    if (i != orvix::response_field::kSetCookie && !response.GetField(i).empty()) ++badSet;
+    if (i != orvix::response_field::kSetCookie && i != orvix::response_field::kContentType &&
+        !response.GetField(i).empty())
+      ++badSet;
   }
   std::printf(
-      "{\"result\":%d,\"setcookie\":\"%s\",\"raw_headers\":\"%s\",\"body\":\"%s\",\"body_len\":%zu,"
-      "\"bad_get\":%d,\"bad_set\":%d}\n",
+      "{\"result\":%d,\"setcookie\":\"%s\",\"contenttype\":\"%s\",\"raw_headers\":\"%s\",\"body\":\"%s\","
+      "\"body_len\":%zu,\"bad_get\":%d,\"bad_set\":%d}\n",
       result, B64(response.GetField(orvix::response_field::kSetCookie)).c_str(),
+      B64(response.GetField(orvix::response_field::kContentType)).c_str(),
       B64(response.RawHeaders).c_str(), B64(response.GetText()).c_str(), response.Content.size(), badGet,
       badSet);
   return 0;

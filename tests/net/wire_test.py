@@ -97,12 +97,12 @@ class Wire(unittest.TestCase):
         self.assertEqual(out.returncode, 0, out.stderr.decode(errors="replace"))
         lines = out.stdout.decode().strip().splitlines()
         result = json.loads(lines[-1])
-        for key in ("setcookie", "raw_headers", "body"):
+        for key in ("setcookie", "contenttype", "raw_headers", "body"):
             if key in result:
                 result[key] = base64.b64decode(result[key])
         if "bad_get" in result:
             self.assertEqual(result["bad_get"], 0, "slot -1 or 12 reported text")
-            self.assertEqual(result["bad_set"], 0, "a response slot other than 4 was filled")
+            self.assertEqual(result["bad_set"], 0, "a response slot other than 4 and 5 was filled")
         return result
 
     def request(self, path, *args):
@@ -123,6 +123,8 @@ class Wire(unittest.TestCase):
                          "--slot", "5", "unused", "--slot", "10", "unused", "--slot", "11", "unused")
         self.assertEqual(r["result"], 0)
         self.assertEqual(r["body"], "Merhaba İşlem".encode("cp1254"))
+        # The body's charset goes to the portal steps in response slot 5.
+        self.assertEqual(r["contenttype"], b"text/html; charset=windows-1254")
         req = self.only_request()
         self.assertEqual((req["scheme"], req["port"], req["method"], req["path"], req["version"]),
                          ("https", 443, "GET", "/page?a=1&b=2", "HTTP/1.1"))

@@ -60,9 +60,9 @@ TEST(PortalRequests, LoginFormEncodesEveryValueInTheSystemCodePage) {
 
 TEST(Report, APageWithoutMonthsIsAFailureNotZeroTotals) {
   // A month table without qualifying rows parses with status 0.
-  const char page[] =
-      "<table></table><table><tr><td>Ad Soyad</td></tr></table>"
-      "<table><tr><td>Kayit</td><td>dun</td></tr></table><table><tr><td>Veri yok</td></tr></table>";
+  const std::u16string page =
+      u"<table></table><table><tr><td>Ad Soyad</td></tr></table>"
+      u"<table><tr><td>Kayit</td><td>dun</td></tr></table><table><tr><td>Veri yok</td></tr></table>";
   const ReportOutcome outcome = RunReport(page, {}, true);
   EXPECT_EQ(outcome.parserStatus, 0);
   EXPECT_TRUE(outcome.noMonths);

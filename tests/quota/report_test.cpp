@@ -5,15 +5,19 @@
 #include <cstring>
 #include <string>
 
+#include "net/charset.h"
 #include "quota/report.h"
 #include "resources/resource_texts.h"
+#include "text/codepage.h"
 #include "text/platform.h"
 
 namespace orvix {
 namespace {
 
 std::u16string U(std::string_view utf8) { return platform::Utf8ToUtf16(utf8); }
-std::string Ansi(std::string_view utf8) { return platform::WideToAnsi(U(utf8)); }
+// A page as the portal sends it (Windows-1254, no charset declared), read
+// the way the dialog reads it.
+std::u16string Page(std::string_view utf8) { return DecodePortalText(codepage::Encode(1254, U(utf8)), ""); }
 
 class SeparatorTest : public ::testing::Test {
  protected:
@@ -211,10 +215,22 @@ const char kTransferPage[] =
     "<tr><td>2012</td><td>Aralık</td><td>5.000 (4,88 KB)</td><td>7.000 (6,84 KB)</td></tr></table>"
     "</body></html>";
 
-using RunReportTest = SeparatorTest;
+// Run on a Windows in another language (code page 1252): the page's own
+// code page decides, so the months, the header and the refusal still read.
+class RunReportTest : public SeparatorTest {
+ protected:
+  void SetUp() override {
+    SeparatorTest::SetUp();
+    platform::SetAnsiCodePageOverride(1252);
+  }
+  void TearDown() override {
+    platform::SetAnsiCodePageOverride(0);
+    SeparatorTest::TearDown();
+  }
+};
 
 TEST_F(RunReportTest, SuccessSendsTheRecordAndShowsTheReport) {
-  const ReportOutcome r = RunReport(Ansi(kTransferPage), {0, 0}, true);
+  const ReportOutcome r = RunReport(Page(kTransferPage), {0, 0}, true);
   EXPECT_TRUE(r.succeeded());
   EXPECT_EQ(r.replyTag, 0);
   const QuotaResultBytes expected = BuildQuotaResult(TwoMonths());
@@ -227,7 +243,7 @@ TEST_F(RunReportTest, SuccessSendsTheRecordAndShowsTheReport) {
 }
 
 TEST_F(RunReportTest, RefusalPageReportsThePortalsText) {
-  const std::string page = Ansi(
+  const std::u16string page = Page(
       "<table><tr><td>a</td><td>b</td><td>c</td><td>İşlem hatası: <b>oturum</b> yok</td></tr></table>");
   const ReportOutcome r = RunReport(page, {0, 0}, false);
   EXPECT_TRUE(r.serverError);
@@ -243,7 +259,7 @@ TEST_F(RunReportTest, RefusalPageReportsThePortalsText) {
 
 TEST_F(RunReportTest, ParserFailuresCarryTheirStatusAndMessage) {
   const ReportOutcome message =
-      RunReport(Ansi("<table></table><table><tr><td>a</td><td>b</td><td>Bakım çalışması</td></tr></table>"), {}, true);
+      RunReport(Page("<table></table><table><tr><td>a</td><td>b</td><td>Bakım çalışması</td></tr></table>"), {}, true);
   EXPECT_EQ(message.parserStatus, -4);
   EXPECT_FALSE(message.serverError);
   EXPECT_EQ(message.replyTag, -1);
@@ -251,13 +267,13 @@ TEST_F(RunReportTest, ParserFailuresCarryTheirStatusAndMessage) {
   EXPECT_EQ(message.statusText, FailureText(U("Bakım çalışması")));
   EXPECT_TRUE(message.yineleEnabled);
 
-  const ReportOutcome tooFew = RunReport("<table></table>", {}, true);
+  const ReportOutcome tooFew = RunReport(u"<table></table>", {}, true);
   EXPECT_EQ(tooFew.parserStatus, -2);
   EXPECT_TRUE(tooFew.replyData.empty());
   EXPECT_EQ(tooFew.statusText, ResourceText(109));
 
   // A message page without its message cell raises inside Parse.
-  const ReportOutcome raised = RunReport("<table></table><table><tr><td>a</td></tr></table>", {}, true);
+  const ReportOutcome raised = RunReport(u"<table></table><table><tr><td>a</td></tr></table>", {}, true);
   EXPECT_EQ(raised.parserStatus, -1);
   EXPECT_EQ(raised.replyTag, -1);
   EXPECT_EQ(raised.statusText, ResourceText(109));

@@ -1,11 +1,14 @@
 // Quota commands: the transfer page parser, the report step, byte
 // formatting, the portal's error text and the session cookie rule, run on
-// saved pages the way the quota query runs them.
+// saved pages the way the quota query runs them. A saved page is read as a
+// portal answer: decoded by the charset of --content-type VALUE (the
+// answer's Content-Type header) or of its own <meta>, else Windows-1254.
 #include <charconv>
 #include <exception>
 #include <iostream>
 #include <string>
 
+#include "net/charset.h"
 #include "parser/adsl_parser.h"
 #include "quota/report.h"
 #include "quota/session.h"
@@ -65,9 +68,22 @@ bool ReadPlainNumber(const std::string& text, double& value) {
 
 std::string AnsiToUtf8(const std::string& ansi) { return ToUtf8(platform::AnsiToWide(ansi)); }
 
-int RunTransfer(const Args& args) {
-  if (args.size() != 1) return UsageError("transfer FILE");
-  const auto page = ReadFileText(args[0]);
+// The text of a saved answer, decoded as the dialog decodes what arrives.
+std::optional<std::u16string> ReadAnswer(const std::string& path, const std::optional<std::string>& contentType) {
+  const auto bytes = ReadFileBytes(path);
+  if (!bytes) {
+    std::cerr << "orvix-inspect: cannot read " << path << "\n";
+    return std::nullopt;
+  }
+  return DecodePortalText(*bytes, contentType ? *contentType : std::string());
+}
+
+int RunTransfer(const Args& given) {
+  Args args = given;
+  bool usage = false;
+  const auto contentType = TakeOption(args, "--content-type", usage);
+  if (usage || args.size() != 1) return UsageError("transfer FILE [--content-type VALUE]");
+  const auto page = ReadAnswer(args[0], contentType);
   if (!page) return kCannotRead;
   TAdslParser parser;
   try {
@@ -92,21 +108,20 @@ int RunTransfer(const Args& args) {
 }
 
 int RunReportCommand(const Args& given) {
-  static const char kUsageText[] = "report FILE --stored-download X --stored-upload Y [--decimal C] [--group C]";
+  static const char kUsageText[] =
+      "report FILE --stored-download X --stored-upload Y [--content-type VALUE] [--decimal C] [--group C]";
   Args args = given;
   bool usage = false;
   const auto download = TakeOption(args, "--stored-download", usage);
   const auto upload = TakeOption(args, "--stored-upload", usage);
+  const auto contentType = TakeOption(args, "--content-type", usage);
   if (usage || !download || !upload || !ApplySeparators(args) || args.size() != 1) return UsageError(kUsageText);
   StoredTotals stored;
   if (!ReadPlainNumber(*download, stored.download) || !ReadPlainNumber(*upload, stored.upload)) {
     return UsageError(kUsageText);
   }
-  const auto page = ReadFileBytes(args[0]);
-  if (!page) {
-    std::cerr << "orvix-inspect: cannot read " << args[0] << "\n";
-    return kCannotRead;
-  }
+  const auto page = ReadAnswer(args[0], contentType);
+  if (!page) return kCannotRead;
   // The dialog runs the report after the agreement step, so LoggedIn is set.
   const ReportOutcome r = RunReport(*page, stored, true);
   const std::string outcome = r.serverError ? "\"server-error\"" : std::to_string(r.parserStatus);
@@ -126,9 +141,12 @@ int RunFormatBytes(const Args& given) {
   return kOk;
 }
 
-int RunErrorText(const Args& args) {
-  if (args.size() != 1) return UsageError("error-text FILE");
-  const auto page = ReadFileText(args[0]);
+int RunErrorText(const Args& given) {
+  Args args = given;
+  bool usage = false;
+  const auto contentType = TakeOption(args, "--content-type", usage);
+  if (usage || args.size() != 1) return UsageError("error-text FILE [--content-type VALUE]");
+  const auto page = ReadAnswer(args[0], contentType);
   if (!page) return kCannotRead;
   std::cout << ToUtf8(ServerErrorText(*page)) << "\n";
   return kOk;
@@ -145,14 +163,15 @@ int RunCookie(const Args& args) {
 
 std::vector<Command> QuotaCommands() {
   return {
-      {"transfer", "transfer FILE",
+      {"transfer", "transfer FILE [--content-type VALUE]",
        "parse a transfer page: status, texts and month items as JSON (exit 3 when the parse raised)", RunTransfer},
-      {"report", "report FILE --stored-download X --stored-upload Y [--decimal C] [--group C]",
+      {"report", "report FILE --stored-download X --stored-upload Y [--content-type VALUE] [--decimal C] [--group C]",
        "the report step on a transfer page: outcome, status text and the reply to the parent (JSON)",
        RunReportCommand},
       {"format-bytes", "format-bytes VALUE [--decimal C] [--group C]", "a byte count as the report shows it",
        RunFormatBytes},
-      {"error-text", "error-text FILE", "the portal's error text of a refused page", RunErrorText},
+      {"error-text", "error-text FILE [--content-type VALUE]", "the portal's error text of a refused page",
+       RunErrorText},
       {"cookie", "cookie TEXT", "the session cookie taken from a Set-Cookie value", RunCookie},
   };
 }

@@ -1,16 +1,21 @@
-// Fuzzes the transfer page all the way through the report: page bytes in
-// the system code page, the refusal test, the portal's error text, the
-// conversion to UTF-16, the transfer page parser and the 1576-byte record
-// for the parent window. The record never grows or overruns, its count
-// field stays within 0..12 and matches the parser, every text is the
-// parser's text (cut if need be, never in the middle of a surrogate pair)
-// and ends with a zero inside its field, and unused month items stay zero.
-// A page that starts with FF FE is also parsed as UTF-16, so that the
-// record meets characters the code page cannot produce.
+// Fuzzes the transfer page all the way through the report: the answer's
+// bytes and Content-Type, their decoding by the declared charset, the
+// refusal test, the portal's error text, the transfer page parser and the
+// 1576-byte record for the parent window. An input that starts with "CT:"
+// carries its Content-Type value up to the first line break, the page after
+// it. The decoded text has one unit per byte unless the answer is valid
+// UTF-8, and valid UTF-8 goes back to the same bytes. The record never
+// grows or overruns, its count field stays within 0..12 and matches the
+// parser, every text is the parser's text (cut if need be, never in the
+// middle of a surrogate pair) and ends with a zero inside its field, and
+// unused month items stay zero. A page that starts with FF FE is also
+// parsed as UTF-16, so that the record meets characters the code page
+// cannot produce.
 #include <cmath>
 #include <cstring>
 #include <exception>
 
+#include "net/charset.h"
 #include "parser/adsl_parser.h"
 #include "quota/report.h"
 #include "quota/session.h"
@@ -80,21 +85,53 @@ void CheckSummary(const QuotaSummary& s) {
   Check(s.items.size() <= 12, "at most twelve months");
 }
 
+// The text of the answer, checked against what its charset allows.
+std::u16string DecodedAnswer(std::string_view body, std::string_view contentType) {
+  const std::u16string text = DecodePortalText(body, contentType);
+  const PortalCharset charset = DeclaredCharset(body, contentType);
+  const std::string meta = MetaCharset(body);
+  Check(meta.empty() || CharsetFromLabel(meta).has_value(), "a meta charset is one the program knows");
+  std::string_view bytes = body;
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    Check(charset == PortalCharset::kUtf8, "a byte order mark means UTF-8");
+    bytes.remove_prefix(3);
+  }
+  std::u16string strict;
+  const bool valid = DecodeUtf8Strict(bytes, strict);
+  if (valid) Check(platform::Utf16ToUtf8(strict) == bytes, "valid UTF-8 goes back to the same bytes");
+  if (charset == PortalCharset::kUtf8 && valid) {
+    Check(text == strict, "a UTF-8 answer reads as UTF-8");
+  } else {
+    Check(text.size() == bytes.size(), "a single-byte answer has one unit per byte");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (static_cast<unsigned char>(bytes[i]) < 0x80) Check(text[i] == static_cast<unsigned char>(bytes[i]), "ASCII");
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view page = fuzz::Bytes(data, size);
+  std::string_view page = fuzz::Bytes(data, size);
+  std::string_view contentType;
+  if (page.starts_with("CT:")) {
+    const std::size_t eol = page.find('\n');
+    contentType = page.substr(3, eol == std::string_view::npos ? std::string_view::npos : eol - 3);
+    page = eol == std::string_view::npos ? std::string_view() : page.substr(eol + 1);
+  }
   const StoredTotals stored{1234567, 98765432};
   const bool loggedIn = size % 2 == 1;
 
-  const bool refused = IsRefusalPage(page);
-  const ReportOutcome r = RunReport(page, stored, loggedIn);
+  const std::u16string text = DecodedAnswer(page, contentType);
+  const bool refused = IsRefusalPage(text);
+  const ReportOutcome r = RunReport(text, stored, loggedIn);
   Check(r.serverError == refused, "a refusal page is a server error");
   Check(r.yineleEnabled == loggedIn && r.tekrarEnabled, "buttons");
   if (r.succeeded()) {
     Check(r.replyTag == 0 && r.replyData.size() == kQuotaResultSize, "the record is exactly 1576 bytes");
     TAdslParser parser;
-    parser.Parse(platform::AnsiToWide(page));
+    parser.Parse(text);
     Check(parser.Status() == 0 && parser.Count() > 0 && parser.Count() <= 12, "the parser agrees");
     const QuotaSummary summary = SummaryOf(parser);
     CheckSummary(summary);
