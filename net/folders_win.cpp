@@ -16,11 +16,11 @@ std::u16string LoadResText(UINT id) {
   return FromWide(buffer, static_cast<std::size_t>(n));
 }
 
-std::string TempFolder() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathA(MAX_PATH, buffer);
+std::u16string TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathW(MAX_PATH, buffer);
   if (n == 0 || n > MAX_PATH) return {};
-  return std::string(buffer);
+  return FromWide(buffer, n);
 }
 
 std::u16string SpecialFolder(int csidl) {
@@ -29,8 +29,8 @@ std::u16string SpecialFolder(int csidl) {
   return FromWide(buffer);
 }
 
-bool AnsiFileExists(const std::string& path) {
-  return !path.empty() && fileio::FileExists(platform::AnsiToWide(path));
-}
+bool FileExists(const std::u16string& path) { return !path.empty() && fileio::FileExists(path); }
+
+bool AnsiFileExists(const std::string& path) { return FileExists(platform::AnsiToWide(path)); }
 
 }  // namespace orvix

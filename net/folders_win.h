@@ -13,12 +13,14 @@ namespace orvix {
 // module has it.
 std::u16string LoadResText(UINT id);
 
-// The user's temporary folder as GetTempPathA gives it, normally ending in a
-// backslash; empty when it cannot be read.
-std::string TempFolder();
+// The user's temporary folder as GetTempPathW gives it, normally ending in a
+// backslash; empty when it cannot be read. Wide, so that a user name the
+// system code page cannot write (Çağrı on a Western Windows) still works.
+std::u16string TempFolder();
 
-// Whether an 8-bit (system code page) path names an existing file, not a
-// folder; false for an empty path.
+// Whether a path names an existing file, not a folder; false for an empty
+// path. AnsiFileExists takes an 8-bit path in the system code page.
+bool FileExists(const std::u16string& path);
 bool AnsiFileExists(const std::string& path);
 
 // A shell folder (CSIDL_* id) at its default path; empty when the call

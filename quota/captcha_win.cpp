@@ -116,11 +116,10 @@ std::unique_ptr<TGPBitmap> ToBlackWhite(TGPBitmap& bitmap) {
   return std::make_unique<TGPBitmap>(section.get(), nullptr);
 }
 
-void ShowCaptcha(HWND dialog, const std::string& imagePath, bool grey, bool blackWhite) {
-  if (!AnsiFileExists(imagePath)) return;
+void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite) {
+  if (!FileExists(imagePath)) return;
   try {
-    const std::u16string widePath = platform::AnsiToWide(imagePath);
-    const auto loaded = std::make_unique<TGPBitmap>(std::wstring(widePath.begin(), widePath.end()));
+    const auto loaded = std::make_unique<TGPBitmap>(std::wstring(imagePath.begin(), imagePath.end()));
     const auto canvas = std::make_unique<TGPBitmap>(kCaptchaWidth, kCaptchaHeight, PixelFormat32bppARGB);
     {
       const auto graphics = std::make_unique<TGPGraphics>(canvas.get());

@@ -17,12 +17,12 @@ namespace orvix {
 inline constexpr int kCaptchaWidth = 242;
 inline constexpr int kCaptchaHeight = 80;
 
-// Draws the image file (8-bit path) scaled into the dialog's picture control
+// Draws the image file scaled into the dialog's picture control
 // (IDC_CAPTCHA_IMAGE), sized to the picture: in colour, in grey tones
 // (grey), or in black and white (blackWhite, which implies grey first).
 // Does nothing when the file does not exist; a file the graphics library
 // cannot read leaves an empty (black) picture. Never throws.
-void ShowCaptcha(HWND dialog, const std::string& imagePath, bool grey, bool blackWhite);
+void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite);
 
 // Turns a bitmap into grey tones in place. Each pixel's three colour bytes,
 // in memory order b0 b1 b2, become (77*b0 + 151*b1 + 28*b2) >> 8; alpha is

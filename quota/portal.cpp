@@ -45,6 +45,10 @@ PortalRequest RequestFor(Step step, std::string_view sessionCookie, std::string 
   return r;
 }
 
+std::string PortalUrl(std::string_view path) {
+  return std::string("https://") + hosts::kQuotaPortalHost + std::string(path);
+}
+
 std::string LoginFormBody(std::string_view userName, std::string_view password, std::string_view securityCode) {
   // The encoded credentials are wiped, and the body is built in one buffer
   // of its final size: a chain of + would leave copies of the password in

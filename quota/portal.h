@@ -46,6 +46,9 @@ struct PortalRequest {
 // login page never sends a cookie. body is used by the login form only.
 PortalRequest RequestFor(Step step, std::string_view sessionCookie, std::string body = {});
 
+// The portal's address of a path, as a URL ("https://host/path").
+std::string PortalUrl(std::string_view path);
+
 // The login form: every value form-encoded.
 std::string LoginFormBody(std::string_view userName, std::string_view password, std::string_view securityCode);
 

@@ -61,8 +61,8 @@ struct DialogState {
   Phase phase = Phase::kWaiting;
   bool loggedIn = false;
   std::string sessionCookie;
-  std::string imagePath;  // the saved security-code files; empty when none
-  std::string soundPath;
+  std::u16string imagePath;  // the saved security-code files; empty when none
+  std::u16string soundPath;
   win::UniqueFont codeFont;
   TSoundPlayer sound;
 };
@@ -87,10 +87,10 @@ void SetStatusText(const DialogState& s, int id) { SetStatus(s, LoadResText(stat
 
 // Writes the bytes to a new file; false when any of it failed (a partial
 // file is removed).
-bool SaveFile(const std::string& path, const std::string& bytes) {
+bool SaveFile(const std::u16string& path, const std::string& bytes) {
   bool ok = false;
   {
-    const win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const win::UniqueFile file(::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
@@ -98,18 +98,20 @@ bool SaveFile(const std::string& path, const std::string& bytes) {
          (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
           written == bytes.size());
   }
-  if (!ok) ::DeleteFileA(path.c_str());
+  if (!ok) ::DeleteFileW(Wide(path));
   return ok;
 }
 
-void Forget(std::string& path) {
-  if (AnsiFileExists(path)) ::DeleteFileA(path.c_str());
+void Forget(std::u16string& path) {
+  if (FileExists(path)) ::DeleteFileW(Wide(path));
   path.clear();
 }
 
-// The security-code files in the user's temporary folder. The folder text
-// normally ends in a backslash already; the doubled separator is harmless.
-std::string TempFile(const char* name) { return TempFolder() + "\\" + name; }
+// The security-code files in the user's temporary folder, under wide names
+// (the folder holds the user's name, which the system code page may not
+// write). The folder text normally ends in a backslash already; the doubled
+// separator is harmless.
+std::u16string TempFile(const char16_t* name) { return TempFolder() + u"\\" + name; }
 
 // The status layout: the group box its saved size and 45 pixels taller.
 void StatusLayout(DialogState& s) {
@@ -156,7 +158,7 @@ void SetPhase(DialogState& s, Phase phase) {
 bool Closed(const DialogState& s) { return s.phase == Phase::kClosed; }
 
 void PlayAlert(DialogState& s, const std::string& file) {
-  if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, file);
+  if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, platform::AnsiToWide(file));
 }
 
 // Every step does nothing while a request runs.
@@ -288,6 +290,11 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
     case portal::kLoginPageDone:
       s.sessionCookie = SessionCookieFrom(response.GetField(response_field::kSetCookie));
       worker.reset();
+      // WinInet sends the cookies it keeps for the portal (the session and
+      // whatever else the portal set) beside our own header on Windows, and
+      // in its place under Wine: the consent cookie goes into its store too,
+      // so every later request carries it either way.
+      if (!s.sessionCookie.empty()) ::InternetSetCookieA(portal::PortalUrl("/adslkota/").c_str(), nullptr, kConsentCookie);
       RunStep(s, Step::kImage);
       return;
     case portal::kImageDone:
@@ -295,7 +302,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       // The picture and the sound: saved in the temporary folder, else the
       // query fails.
       const bool image = message == portal::kImageDone;
-      const std::string path = TempFile(image ? "jcaptcha.jpg" : "jcaptcha.wav");
+      const std::u16string path = TempFile(image ? u"jcaptcha.jpg" : u"jcaptcha.wav");
       const bool saved = SaveFile(path, response.Content);
       worker.reset();
       if (!saved) {
@@ -352,7 +359,7 @@ void OnLink(DialogState& s, int index) {
     case 1:  // "buraya tıklatın": hear the code
       if (s.imagePath.empty()) return;
       Focus(s, IDC_CODE_EDIT);
-      if (AnsiFileExists(s.soundPath)) {
+      if (FileExists(s.soundPath)) {
         s.sound.PlaySoundFile(s.dialog, s.link, s.soundPath);
       } else {
         RequestSound(s);
@@ -361,7 +368,7 @@ void OnLink(DialogState& s, int index) {
     case 2:  // colour, grey tones, black and white
     case 3:
     case 4:
-      if (!AnsiFileExists(s.imagePath)) return;
+      if (!FileExists(s.imagePath)) return;
       ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
       Focus(s, IDC_CODE_EDIT);
       return;

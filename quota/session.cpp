@@ -20,7 +20,7 @@ std::string SessionCookieFrom(std::string_view setCookie) {
 
 std::string CookieHeaderFor(std::string_view sessionCookie) {
   if (sessionCookie.empty()) return {};
-  return "usageConfirm=true; " + std::string(sessionCookie);
+  return std::string(kConsentCookie) + "; " + std::string(sessionCookie);
 }
 
 bool IsRefusalPage(std::u16string_view page) {

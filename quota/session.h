@@ -13,6 +13,9 @@ namespace orvix {
 // well. Empty when the value has no "JSESSIONID".
 std::string SessionCookieFrom(std::string_view setCookie);
 
+// The fixed consent cookie the portal wants beside its session.
+inline constexpr char kConsentCookie[] = "usageConfirm=true";
+
 // The cookie header value of a later request: the fixed consent cookie and
 // the session cookie; empty (no header at all) while there is no session.
 std::string CookieHeaderFor(std::string_view sessionCookie);

@@ -5,6 +5,7 @@
 #include "net/dialog_controls_win.h"
 #include "net/folders_win.h"
 #include "resources/resource_ids.h"
+#include "text/win_text.h"
 
 namespace orvix {
 
@@ -25,8 +26,8 @@ MCIERROR UniqueMciDevice::Close(DWORD flags) noexcept {
   return result;
 }
 
-void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path) {
-  if (!AnsiFileExists(path)) {
+void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::u16string& path) {
+  if (!FileExists(path)) {
     ::MessageBeep(MB_OK);
     return;
   }
@@ -35,9 +36,9 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path
 
   // No device type: the system picks the device from the file name, and
   // opens it without waiting for anything but the open itself.
-  MCI_OPEN_PARMSA open{};
-  open.lpstrElementName = path.c_str();
-  if (::mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)) != 0) return;
+  MCI_OPEN_PARMSW open{};
+  open.lpstrElementName = Wide(path);
+  if (::mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)) != 0) return;
   UniqueMciDevice device(open.wDeviceID);
 
   MCI_PLAY_PARMS play{};

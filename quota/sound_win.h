@@ -41,10 +41,10 @@ class UniqueMciDevice {
 // Plays one sound at a time: starting a new one closes the old device first.
 class TSoundPlayer {
  public:
-  // Plays the wave file, notifying dialog when it ends, and shows the
+  // Plays the wave file (a wide path), notifying dialog when it ends, and shows the
   // "listening" text in link while it plays. A missing file beeps; a file
   // that cannot be opened or played is skipped silently.
-  void PlaySoundFile(HWND dialog, HWND link, const std::string& path);
+  void PlaySoundFile(HWND dialog, HWND link, const std::u16string& path);
 
   // Closes the open device, if any; on success the link control gets its
   // links back. False when a device is open and would not close.

@@ -29,10 +29,10 @@ TEST(UnixTimeMs, MatchesTheUtcClock) {
 }
 
 TEST(Folders, TempAndShellFolders) {
-  const std::string temp = TempFolder();
+  const std::u16string temp = TempFolder();
   ASSERT_FALSE(temp.empty());
-  EXPECT_EQ(temp.back(), '\\');
-  EXPECT_NE(::GetFileAttributesA(temp.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(temp.back(), u'\\');
+  EXPECT_NE(::GetFileAttributesW(reinterpret_cast<const wchar_t*>(temp.c_str())), INVALID_FILE_ATTRIBUTES);
 
   const std::u16string appData = SpecialFolder(CSIDL_APPDATA);
   EXPECT_FALSE(appData.empty());

@@ -15,6 +15,7 @@
 
 #include "quota/captcha_win.h"
 #include "resources/resource_ids.h"
+#include "text/platform.h"
 #include "text/win_handles.h"
 
 namespace orvix {
@@ -231,7 +232,7 @@ TEST_F(CaptchaTest, ShowCaptchaScalesAnySourceTo242By80InEachRendering) {
     std::vector<Bgra> colour;
     for (int mode = 0; mode < 3; ++mode) {
       SCOPED_TRACE(testing::Message() << "mode " << mode);
-      ShowCaptcha(dialog.get(), path, mode >= 1, mode == 2);
+      ShowCaptcha(dialog.get(), platform::AnsiToWide(path), mode >= 1, mode == 2);
       int width = 0, height = 0;
       const std::vector<Bgra> px = dialog.Pixels(&width, &height);
       ASSERT_EQ(width, kCaptchaWidth);
@@ -270,15 +271,15 @@ TEST_F(CaptchaTest, ShowCaptchaScalesAnySourceTo242By80InEachRendering) {
 
 TEST_F(CaptchaTest, MissingOrBrokenFilesDrawNothing) {
   PictureWindow dialog;
-  ShowCaptcha(dialog.get(), TempPath("no-such-jcaptcha.jpg"), false, false);
-  ShowCaptcha(dialog.get(), "", true, true);
+  ShowCaptcha(dialog.get(), platform::AnsiToWide(TempPath("no-such-jcaptcha.jpg")), false, false);
+  ShowCaptcha(dialog.get(), u"", true, true);
   EXPECT_EQ(dialog.Image(), nullptr);
 
   // The portal's error page saved where the picture should be.
   const std::string page = TempPath("html-as-jcaptcha.jpg");
   std::ofstream(page, std::ios::binary) << "<html><body><table><tr><td>Hata</td></tr></table></body></html>";
   for (int mode = 0; mode < 3; ++mode) {
-    ShowCaptcha(dialog.get(), page, mode >= 1, mode == 2);
+    ShowCaptcha(dialog.get(), platform::AnsiToWide(page), mode >= 1, mode == 2);
     int width = 0, height = 0;
     for (const Bgra& p : dialog.Pixels(&width, &height)) {
       ASSERT_EQ(p.b | p.g | p.r, 0) << "mode " << mode;  // an empty picture, never the old one
@@ -296,7 +297,7 @@ TEST_F(CaptchaTest, MissingOrBrokenFilesDrawNothing) {
   const std::string cut = TempPath("cut-jcaptcha.jpg");
   std::ofstream(cut, std::ios::binary) << jpeg.substr(0, jpeg.size() / 2);
   for (int mode = 0; mode < 3; ++mode) {
-    ShowCaptcha(dialog.get(), cut, mode >= 1, mode == 2);
+    ShowCaptcha(dialog.get(), platform::AnsiToWide(cut), mode >= 1, mode == 2);
     int width = 0, height = 0;
     dialog.Pixels(&width, &height);
     EXPECT_EQ(width, kCaptchaWidth);

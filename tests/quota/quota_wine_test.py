@@ -27,6 +27,7 @@ SRC = os.environ["ORVIX_SOURCE_DIR"]
 ORVIX = build_file("app/orvix.exe")
 FAKE_PARENT = build_file("tools/fake-parent/fake-parent.exe")
 HELPER = build_file("tests/tasks/task-helper.exe")
+CLOSE_PROBE = build_file("tests/quota/quota-close-probe.exe")
 SCENARIOS = os.path.join(SRC, "tools", "fake-network", "scenarios")
 PORTAL = os.path.join(SCENARIOS, "portal")
 ARTIFACTS = build_file("tests/quota/artifacts")
@@ -142,10 +143,10 @@ def page(name):
 class Query:
     """One `orvix.exe -query` under fake-parent, with the portal and a driver."""
 
-    def __init__(self, scenario, parent_args=("-query", "{parent}"), launcher=None):
+    def __init__(self, scenario, parent_args=("-query", "{parent}"), launcher=None, env_extra=None):
         env0 = bench_env()
         self.net = FakeNetwork(scenario, ca_dir=env0["ORVIX_CA_DIR"])
-        self.env = bench_env(self.net.env())
+        self.env = bench_env({**self.net.env(), **(env_extra or {})})
         if launcher is None:
             cmd = [self.env["ORVIX_WINE"], FAKE_PARENT, "--timeout", "90", windows_path(ORVIX), *parent_args]
         else:
@@ -363,9 +364,9 @@ def test_full_query_reads_the_code_logs_in_and_reports():
         q.wait_entry()
         reqs = q.requests()
         expect([r["path"] for r in reqs[6:]] == [P_LOGIN, P_IMAGE], [r["path"] for r in reqs])
-        # The program's own cookie header is not sent to a new login page
-        # (WinInet may still send what the portal set before).
-        expect("usageConfirm" not in cookies(reqs[6]) and carries_the_session(reqs[7]), reqs[6]["headers"])
+        # A new login page gets no header of the program's own (WinInet may
+        # still send the cookies it keeps), the new picture the whole session.
+        expect(carries_the_session(reqs[7]), reqs[7]["headers"])
 
         q.ui.command(2)  # the close box
         status = q.finish()
@@ -562,6 +563,86 @@ def test_close_while_the_dialog_announces_itself_starts_nothing():
         expect(q.portal_paths() == [], q.portal_paths())
 
 
+MONTHS = ["Ocak", "Şubat", "Mart", "Nisan", "Mayıs", "Haziran", "Temmuz", "Ağustos", "Eylül", "Ekim", "Kasım",
+          "Aralık"]
+
+
+def user_environment(name, value=None):
+    """Reads (value None) or sets a variable of the prefix user's Windows
+    environment (HKCU\\Environment); new processes take it from there."""
+    env = bench_env()
+    if value is None:
+        out = subprocess.run([env["ORVIX_WINE"], "reg", "query", r"HKCU\Environment", "/v", name], env=env,
+                             capture_output=True, timeout=60).stdout.decode("utf-8", "replace")
+        found = re.search(name + r"\s+REG_\w+\s+(.*)", out)
+        return found.group(1).strip() if found else None
+    subprocess.run([env["ORVIX_WINE"], "reg", "add", r"HKCU\Environment", "/v", name, "/t", "REG_EXPAND_SZ", "/d",
+                    value, "/f"], env=env, capture_output=True, timeout=60, check=True)
+
+
+def test_turkish_user_on_a_western_windows():
+    """Windows in English (code page 1252, LC_ALL=en_US.UTF-8) and a user
+    whose name that code page cannot write: the portal's pages are still
+    read in their own charset and the code's files saved under wide names,
+    so the record, the report and a refusal are those of a Turkish system
+    (only the number separators are the user's own)."""
+    western = {"LC_ALL": "en_US.UTF-8"}
+    home = os.path.join(bench_env()["WINEPREFIX"], "drive_c", "users", "Çağrı Işık", "Temp")
+    os.makedirs(home, exist_ok=True)
+    saved = {name: user_environment(name) for name in ("TEMP", "TMP")}
+    try:
+        for name in saved:
+            user_environment(name, r"C:\users\Çağrı Işık\Temp")
+        prepare_settings()
+        with Query(portal(), env_extra=western) as q:
+            q.window()
+            q.wait_entry()
+            expect(os.path.exists(os.path.join(home, "jcaptcha.jpg")), os.listdir(home))
+            q.login()
+            text = q.wait_status(lambda t: t.startswith(S[106]))
+            expect(text == report(106, "17.48 GB", "1.15 GB", "17.48 GB", "1.15 GB"), repr(text))
+            replies = q.copydata()
+            expect(len(replies) == 1 and replies[0][0] == 0, replies)
+            rec = decode_record(replies[0][2])
+            expect((rec["year"], rec["month"], rec["record"], rec["download"]) ==
+                   ("2024", "Mart", "15.03.2024 09:42:17", 18765432109.0), rec)
+            expect(rec["header"] == "Sayın AHMET YILMAZ" and rec["detail"] == "8012345678 / ADSL 16 Mbps Limit", rec)
+            names = [item[1] for item in rec["items"]]
+            expect(len(names) == 12 and sorted(names) == sorted(MONTHS), names)
+            q.ui.click(CLOSE)
+            expect(q.finish() == 0, "exit")
+
+        prepare_settings()
+        with Query(portal(**{P_FORM: {"body_file": page("login_refused.html")}}), env_extra=western) as q:
+            q.window()
+            q.wait_entry()
+            q.login("yanlis")
+            text = q.wait_status(lambda t: t.startswith(S[101]))
+            expect(text == S[101] + "Güvenlik kodu hatalı girildi.", repr(text))
+            expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_FORM], q.portal_paths())
+            q.ui.click(CLOSE)
+            expect(q.finish() == 0, "exit")
+    finally:
+        for name, value in saved.items():
+            if value is not None:
+                user_environment(name, value)
+
+
+def test_close_while_a_handler_waits_for_its_worker():
+    # The worker has posted the login page's completion but takes 6 s to
+    # end; -exit arrives while the handler waits for it. The window goes,
+    # its own wait for the same worker returns, the handler starts nothing
+    # more, and the process ends cleanly.
+    with Query(portal(), launcher=[CLOSE_PROBE, "6000"]) as q:
+        q.window()
+        q.ui.wait_until(lambda: P_LOGIN in q.portal_paths())
+        time.sleep(1.0)  # the answer is in; the worker is ending
+        subprocess.run([q.env["ORVIX_WINE"], ORVIX, "-exit", "0"], env=q.env, timeout=60, capture_output=True)
+        status = q.finish(timeout=60)
+        expect(status == 0 and q.out and "result" in q.out[-1], (status, q.out))
+        expect(q.portal_paths() == [P_LOGIN], q.portal_paths())
+
+
 def test_closing_during_a_slow_transfer_page_waits_and_ends():
     prepare_settings()
     with Query(portal(**{P_TRANSFER: {"delay": 5}})) as q:
@@ -747,7 +828,9 @@ if __name__ == "__main__":
         test_stored_totals_decide_the_headline_and_changes,
         test_parent_and_exit_control_a_running_query,
         test_close_while_the_dialog_announces_itself_starts_nothing,
+        test_close_while_a_handler_waits_for_its_worker,
         test_closing_during_a_slow_transfer_page_waits_and_ends,
+        test_turkish_user_on_a_western_windows,
         test_parent_gone_mid_query_breaks_nothing,
         test_broadcast_handle_as_parent_gets_nothing,
         test_untrusted_portal_certificate_sends_nothing,
