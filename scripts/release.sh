@@ -29,10 +29,11 @@ if ! [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
   exit 1
 fi
 
-# Nothing of the machine, the clock or the user gets into the build: the
-# commit's own time stands for "now" (GCC's __DATE__, binutils' time stamps).
-SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)
-export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C.UTF-8
+# Nothing of the machine, the clock or the user gets into the build. "Now"
+# is 0 for GCC (__DATE__) and for objcopy and strip, which rewrite the PE
+# header's time stamp (the linker leaves it 0, --no-insert-timestamp): the
+# program's bytes depend on the tree's content only, not on a commit's time.
+export SOURCE_DATE_EPOCH=0 TZ=UTC LC_ALL=C.UTF-8
 umask 022
 
 build() {  # build tree, output folder
