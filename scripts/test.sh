@@ -5,6 +5,8 @@
 #   out/fuzz    libFuzzer targets (clang), each run for a short bounded time
 #   out/win64   orvix.exe and the Windows tests, run under Wine (Turkish locale)
 #   out/win32   the shipped 32-bit orvix.exe, built warning-free and checked
+#   out/release the shipped program as it goes to users (scripts/release.sh,
+#               built once; its PE checks: version resource, nothing left to strip)
 # Exit status is non-zero when anything fails to build or any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,6 +45,12 @@ build win64
 echo "== build: win32"
 configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake"
 build win32
+echo "== build: release"
+# Its own tree (other flags, no tests): only the program is built. A failed
+# release build or PE check fails the test command but not the suites below.
+if ! bash scripts/release.sh; then
+  failed+=(release)
+fi
 echo "== build: fuzz"
 configure fuzz -DORVIX_FUZZ=ON -DORVIX_TESTS=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 build fuzz

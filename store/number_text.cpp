@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <system_error>
@@ -127,11 +128,13 @@ std::string FormatFloat(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
+  // printf's %.*e in the C locale, which is what to_chars with a precision
+  // is defined to give; std::to_chars for floating point would link its
+  // tables, 186 KB of orvix.exe, for this one call.
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                                    kSignificantDigits - 1);
-  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  // text: [-]d.ddddddddddddddde(+|-)xx
+  const int length = std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
+  const std::string_view text(buffer, static_cast<std::size_t>(length));
+  // text: [-]d.ddddddddddddddde(+|-)xx, the exponent two digits or more
   const bool negative = text[0] == '-';
   const std::size_t first = negative ? 1 : 0;
   const std::size_t ePos = text.find('e');

@@ -178,7 +178,15 @@ void TWStrings::SaveToFile(const std::u16string& fileName) const {
 
 void TWStrings::SaveToStream(std::ostream& stream) const {
   const std::string bytes = EncodeUtf16Le(GetText());
-  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // Into the stream's buffer directly. ostream::write, or setting the
+  // stream's state, would link the whole iostream and locale machinery of
+  // the runtime (about 600 KB of orvix.exe, which never calls this) for
+  // these few lines. So a stream that is not good gets nothing, and a short
+  // write is not marked on the stream.
+  std::streambuf* buffer = stream.rdbuf();
+  if (stream.good() && buffer != nullptr) {
+    buffer->sputn(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
 }
 
 void TWStrings::InsertObject(int index, std::u16string text, TObject* object) {

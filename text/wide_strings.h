@@ -76,7 +76,8 @@ class TWStrings : public TPersistent {
   virtual void Move(int curIndex, int newIndex);
   // Raises EFCreateError when the file cannot be created.
   virtual void SaveToFile(const std::u16string& fileName) const;
-  // The GetText text as UTF-16 LE, no mark, no terminator.
+  // The GetText text as UTF-16 LE, no mark, no terminator, into the
+  // stream's buffer; a stream that is not good gets nothing.
   virtual void SaveToStream(std::ostream& stream) const;
 
   void InsertObject(int index, std::u16string text, TObject* object);
