@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "net/win_utils_win.h"
+#include "quota/mci_drivers_win.h"
 #include "resources/resource_ids.h"
 
 namespace orvix {
@@ -31,6 +32,8 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::string& path
   open.lpstrElementName = path.c_str();
   if (::mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)) != 0) return;
   UniqueMciDevice device(open.wDeviceID);
+  // The driver's playback thread can outlive the close: keep its code mapped.
+  KeepMciDriversLoaded();
 
   MCI_PLAY_PARMS play{};
   play.dwCallback = reinterpret_cast<DWORD_PTR>(dialog);
