@@ -1,11 +1,14 @@
 #include "app/crash_log_win.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
+#include <string_view>
 #include <type_traits>
 
 #include "resources/version.h"
@@ -23,7 +26,12 @@ constexpr std::size_t kPathChars = 1024;
 constexpr std::size_t kJobChars = 16;
 constexpr std::size_t kModuleChars = 63;
 
-wchar_t g_path[kPathChars];  // empty: no record
+// The file as the kernel names it (\??\C:\...\crash.log): opening it by
+// that name needs no conversion, and the conversion CreateFileW does takes
+// its buffer from the process heap, whose lock the faulting thread may hold.
+wchar_t g_path[kPathChars];
+USHORT g_pathBytes;  // 0: no record
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
 char g_job[kJobChars + 1] = "-";
 char g_program[kModuleChars + 1];
 const void* g_programBase;
@@ -258,18 +266,32 @@ std::size_t Compose(std::size_t fileBytes, const Line& line) {
   return out;
 }
 
-void AppendLine(const Line& line) {
-  if (!g_path[0]) return;
-  HANDLE file = INVALID_HANDLE_VALUE;
+// crash.log, opened for reading and writing, made when missing; null when
+// it cannot be.
+HANDLE OpenLog() {
+  if (!g_pathBytes) return nullptr;
+  UNICODE_STRING name{g_pathBytes, static_cast<USHORT>(sizeof g_path), g_path};
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
   // Not shared: another process of ours that crashes at the same moment
   // takes its turn. A missing folder fails the open, and stays missing.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    file = ::CreateFileW(g_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-    if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_SHARING_VIOLATION) break;
+    HANDLE file = nullptr;
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        ::NtCreateFile(&file, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, nullptr,
+                       FILE_ATTRIBUTE_NORMAL, 0, FILE_OPEN_IF, FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE,
+                       nullptr, 0);
+    if (status >= 0) return file;
+    if (status != kSharingViolation) return nullptr;
     ::Sleep(10);
   }
-  if (file == INVALID_HANDLE_VALUE) return;
+  return nullptr;
+}
+
+void AppendLine(const Line& line) {
+  HANDLE file = OpenLog();
+  if (!file) return;
   const std::size_t size = Compose(ReadTail(file), line);
   LARGE_INTEGER start{};
   if (::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
@@ -350,12 +372,26 @@ void PrepareCrashLog(std::u16string_view settingsFolder) noexcept {
     while (start > 0 && program[start - 1] != L'\\' && program[start - 1] != L'/') --start;
     CopyName(g_program, kModuleChars, program + start, length - start);
   }
+  // Only an absolute folder has a name the kernel takes: a drive path
+  // (C:\...) or a network share (\\server\share\...).
+  std::u16string_view prefix;
+  std::u16string_view folder = settingsFolder;
+  if (folder.size() >= 3 && folder[1] == u':' && folder[2] == u'\\') {
+    prefix = u"\\??\\";
+  } else if (folder.size() >= 3 && folder.substr(0, 2) == u"\\\\" && folder[2] != u'?' && folder[2] != u'.') {
+    prefix = u"\\??\\UNC\\";
+    folder.remove_prefix(2);
+  } else {
+    return;
+  }
   constexpr std::u16string_view kName = u"\\crash.log";
-  if (settingsFolder.size() + kName.size() >= kPathChars) return;
+  const std::size_t chars = prefix.size() + folder.size() + kName.size();
+  if (chars >= kPathChars) return;
   std::size_t n = 0;
-  for (char16_t c : settingsFolder) g_path[n++] = static_cast<wchar_t>(c);
-  for (char16_t c : kName) g_path[n++] = static_cast<wchar_t>(c);
+  for (std::u16string_view part : {prefix, folder, kName})
+    for (char16_t c : part) g_path[n++] = static_cast<wchar_t>(c);
   g_path[n] = L'\0';
+  g_pathBytes = static_cast<USHORT>(n * sizeof(wchar_t));
 }
 
 void NoteCrashJob(std::string_view job) noexcept {

@@ -33,7 +33,9 @@
 // and takes none of the process's own locks (the faulting thread may hold
 // the heap's or the loader's): everything it needs is prepared into fixed
 // buffers beforehand, the module is found with VirtualQuery, the file is
-// read and written with plain file calls.
+// opened by its kernel name (NtCreateFile: CreateFileW would take the heap
+// to convert the path) and read and written with plain file calls. A
+// settings folder that is not an absolute path leaves crashes unrecorded.
 #pragma once
 
 #include <string_view>
@@ -46,8 +48,8 @@ void InstallQuietFailureHandlers() noexcept;
 
 // Fixes where the line goes (settingsFolder + "\crash.log") and notes the
 // program's own module. Call once at start-up, after the settings paths;
-// until then a crash is not recorded. A folder name too long for the fixed
-// buffer leaves crashes unrecorded.
+// until then a crash is not recorded. A folder that is not absolute, or too
+// long for the fixed buffer, leaves crashes unrecorded.
 void PrepareCrashLog(std::u16string_view settingsFolder) noexcept;
 
 // The job the process runs now, by its switch ("-query"); cut to 16
