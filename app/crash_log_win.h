@@ -5,10 +5,12 @@
 // process with exit code 0. Before that, one line goes to crash.log in the
 // settings folder, so that a crash does not pass for a job that ended well:
 //
-//   2026-12-09 15:47:01.123 job=-query code=0xc0000005 module=mciwave.dll offset=0x2738
-//       access=execute:0x00006fffffc12738 thread=36 version=1.0.0.0
+//   2026-12-09 16:07:38.324 job=-query code=0xc0000005 module=? address=0x00000002158f2738
+//       access=execute:0x00000002158f2738 thread=1684 version=1.0.0.0
 //
-// (one line in the file). The fields, separated by single spaces:
+// (one line in the file: a thread that ran on in the wave driver after the
+// driver was unloaded under it, at mciwave.dll+0x2738). The fields,
+// separated by single spaces:
 //   local time    date and time with milliseconds
 //   job=          the switch of the job that ran, "-" before one was chosen
 //   code=         the exception code in hex; "terminate" for std::terminate,
