@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/command_line.h"
+#include "app/crash_log_win.h"
 #include "app/instance_win.h"
 #include "app/query_win.h"
 #include "app/process_state_win.h"
@@ -43,7 +44,10 @@ void RunJob(F&& job) {
 }  // namespace
 
 void Dispatch(const std::vector<std::string>& args) {
-  switch (SelectJob(args)) {
+  const Job job = SelectJob(args);
+  // A crash from here on names the job in its record.
+  if (job != Job::kNone) NoteCrashJob(args[0]);
+  switch (job) {
     case Job::kNone:
       return;
     case Job::kGetMyIp:

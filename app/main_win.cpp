@@ -2,44 +2,20 @@
 // job, exit code 0 whatever happened.
 #include <windows.h>
 
-#include <csignal>
-#include <exception>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/crash_log_win.h"
 #include "app/dispatch_win.h"
 #include "app/process_state_win.h"
+#include "app/settings_paths.h"
 #include "app/settings_paths_win.h"
 #include "html/html_tables.h"
 #include "text/win_handles.h"
 
-namespace {
-
-// A crash must not show the user a box or hand Plumo an error code: end the
-// process quietly with the one exit code the program has. TerminateProcess,
-// not ExitProcess, since after a fault the process's locks may be held.
-[[noreturn]] void EndQuietly() {
-  ::TerminateProcess(::GetCurrentProcess(), 0);
-  for (;;) {
-  }
-}
-
-LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS*) { EndQuietly(); }
-
-void OnAbortSignal(int) { EndQuietly(); }
-
-void InstallQuietFailureHandlers() {
-  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  ::SetUnhandledExceptionFilter(OnUnhandledException);
-  std::set_terminate([] { EndQuietly(); });
-  std::signal(SIGABRT, OnAbortSignal);
-}
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  InstallQuietFailureHandlers();
+  orvix::app::InstallQuietFailureHandlers();
 
   // Start-up in this order; shut-down in reverse.
   {
@@ -47,6 +23,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
       orvix::InitHtmlTables();
       orvix::app::InitSettingsPathsFromShell();
+      orvix::app::PrepareCrashLog(orvix::app::SettingsFolder());
     } catch (...) {
     }
     const orvix::win::ComScope com;

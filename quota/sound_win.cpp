@@ -4,6 +4,7 @@
 
 #include "net/dialog_controls_win.h"
 #include "net/folders_win.h"
+#include "quota/mci_drivers_win.h"
 #include "resources/resource_ids.h"
 #include "text/win_text.h"
 
@@ -40,6 +41,8 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::u16string& p
   open.lpstrElementName = Wide(path);
   if (::mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open)) != 0) return;
   UniqueMciDevice device(open.wDeviceID);
+  // The driver's playback thread can outlive the close: keep its code mapped.
+  KeepMciDriversLoaded();
 
   MCI_PLAY_PARMS play{};
   play.dwCallback = reinterpret_cast<DWORD_PTR>(dialog);

@@ -1,6 +1,7 @@
 // The security-code renderings on known bitmaps, under Wine: the grey and
 // black-white conversions pixel by pixel, and ShowCaptcha into a real
-// picture control, read back from the control.
+// picture control, read back from the control. And the sound's driver,
+// which must stay loaded after the device closes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "quota/captcha_win.h"
+#include "quota/sound_win.h"
 #include "resources/resource_ids.h"
 #include "text/platform.h"
 #include "text/win_handles.h"
@@ -303,6 +305,25 @@ TEST_F(CaptchaTest, MissingOrBrokenFilesDrawNothing) {
     EXPECT_EQ(width, kCaptchaWidth);
   }
   std::remove(cut.c_str());
+}
+
+// The wave driver's playback thread can still be inside the driver when the
+// last close returns; were the driver unloaded then, the thread would run
+// into unmapped memory (the dialog vanished at the end of the spoken code).
+// Whatever the timing, the driver is still there after the close.
+TEST_F(CaptchaTest, SoundDriverStaysLoadedAfterItsDeviceCloses) {
+  const char* source = std::getenv("ORVIX_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  const std::string wav = std::string(source) + "/tools/fake-network/scenarios/portal/jcaptcha.wav";
+  PictureWindow dialog;
+  for (int round = 0; round < 2; ++round) {
+    TSoundPlayer player;
+    player.PlaySoundFile(dialog.get(), nullptr, wav);
+    ASSERT_NE(player.Device(), 0u) << "round " << round;
+    ASSERT_NE(::GetModuleHandleW(L"mciwave.dll"), nullptr);
+    ASSERT_TRUE(player.StopSound());
+    EXPECT_NE(::GetModuleHandleW(L"mciwave.dll"), nullptr) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -155,14 +155,20 @@ class Query:
         self.proc = subprocess.Popen(cmd, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE)
         self.out = []
+        self.err = []  # Wine's messages (and its traces, when WINEDEBUG asks for some)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
+        threading.Thread(target=self._read_err, daemon=True).start()
         self.ui = UiDriver(env_extra=self.net.env())
 
     def _read(self):
         for line in self.proc.stdout:
             if line.strip():
                 self.out.append(json.loads(line.decode("utf-8")))
+
+    def _read_err(self):
+        for line in self.proc.stderr:
+            self.err.append(line.decode("utf-8", "replace"))
 
     def window(self, timeout_ms=30000):
         return self.ui.wait_window(TITLE, timeout_ms)

@@ -211,6 +211,50 @@ def test_spoken_code_plays_restarts_and_stops():
         expect(q.finish() == 0, "exit")
 
 
+def faults(lines):
+    """The error exceptions (severity bits 11: access violations and the
+    like) in Wine's +seh trace of the processes of a run."""
+    return [line.strip() for line in lines if re.search(r"dispatch_exception code=c[0-9a-f]{7}\b", line)]
+
+
+def test_spoken_code_played_to_its_end_again_and_again():
+    """The end of the sound closes the last device, and the wave driver's
+    playback thread could still be inside the driver as it was unloaded: now
+    and then the dialog died there, silently. Played to its end many times,
+    on its own and each time after "Tekrar" (a new code, a new file), under
+    Wine's exception trace: no fault, no crash record, the dialog alive to
+    the end, and the parent hears it close."""
+    plays = int(os.environ.get("ORVIX_SOUND_PLAYS", "12"))
+    qt.prepare_settings()
+    crash_log = os.path.join(qt.settings_folder(), "crash.log")
+    if os.path.exists(crash_log):
+        os.remove(crash_log)
+    # fake-parent's own limit (90 s) is for one query, not for dozens of plays.
+    parent = [qt.FAKE_PARENT, "--timeout", str(60 + 10 * plays), windows_path(qt.ORVIX), "-query", "{parent}"]
+    with Query(portal(), launcher=parent, env_extra={"WINEDEBUG": "+seh"}) as q:
+        q.window()
+        q.wait_entry()
+        for i in range(2 * plays):
+            try:
+                if i >= plays:
+                    q.ui.command(RESTART)
+                    q.wait_entry()
+                q.ui.link(LINK, 1)
+                wait_link(q, ("playing", False))
+                wait_link(q, ("links", True))
+                expect(not faults(q.err) and q.proc.poll() is None, "fault")
+            except Exception as e:  # noqa: BLE001 - a dead dialog fails whatever was asked of it
+                time.sleep(1)
+                raise AssertionError("play %d: %s; faults %s; crash.log %r" % (
+                    i + 1, e, faults(q.err)[:3], os.path.exists(crash_log) and open(crash_log).read())) from e
+        expect(q.portal_paths().count(P_SOUND) == plays + 1, q.portal_paths())
+        q.ui.send_class("inet30_unique_class_name", "inet30_unique_window_name", 6040)
+        expect(q.finish() == 0 and len(q.messages(6042)) == 1, q.out)
+    expect(not faults(q.err), faults(q.err)[:3])
+    expect(not os.path.exists(crash_log), "crash.log: %s" % (os.path.exists(crash_log) and open(crash_log).read()))
+    print("  %d plays to the end, %d of them after a restart" % (2 * plays, plays))
+
+
 def test_alert_sounds_and_files_that_do_not_play():
     # The alerts play through the same player: the fail alert after a
     # refused code, stopped by "Tekrar", which leaves working links for the
@@ -295,5 +339,6 @@ def test_alert_sounds_and_files_that_do_not_play():
 if __name__ == "__main__":
     main_for([
         test_spoken_code_plays_restarts_and_stops,
+        test_spoken_code_played_to_its_end_again_and_again,
         test_alert_sounds_and_files_that_do_not_play,
     ])
