@@ -318,7 +318,7 @@ TEST_F(CaptchaTest, SoundDriverStaysLoadedAfterItsDeviceCloses) {
   PictureWindow dialog;
   for (int round = 0; round < 2; ++round) {
     TSoundPlayer player;
-    player.PlaySoundFile(dialog.get(), nullptr, wav);
+    player.PlaySoundFile(dialog.get(), nullptr, platform::AnsiToWide(wav));
     ASSERT_NE(player.Device(), 0u) << "round " << round;
     ASSERT_NE(::GetModuleHandleW(L"mciwave.dll"), nullptr);
     ASSERT_TRUE(player.StopSound());
