@@ -171,13 +171,13 @@ void MoveBelowPicture(DialogState& s, int delta) {
 
 // Where the template's code box or "Giriş" would hide part of the scaled
 // picture (its units grow slower than the DPI), they and what lies below
-// them move down. The picture control is sized to the picture with its edge.
+// them move down. The picture control will be the picture and its edge.
 void MakeRoomForPicture(DialogState& s) {
-  HWND picture = Item(s, IDC_CAPTCHA_IMAGE);
-  RECT frame{0, 0, s.metrics.pictureWidth, s.metrics.pictureHeight};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(picture, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongPtrW(picture, GWL_EXSTYLE)));
-  const int bottom = ItemRect(s, IDC_CAPTCHA_IMAGE).top + (frame.bottom - frame.top);
+  const RECT frame = ItemRect(s, IDC_CAPTCHA_IMAGE);
+  RECT client{};
+  ::GetClientRect(Item(s, IDC_CAPTCHA_IMAGE), &client);
+  const int edges = (frame.bottom - frame.top) - (client.bottom - client.top);
+  const int bottom = frame.top + edges + s.metrics.pictureHeight;
   const int below = std::min(ItemRect(s, IDC_CODE_EDIT).top, ItemRect(s, IDOK).top);
   MoveBelowPicture(s, RoomForPicture(s.dpi, bottom, below));
 }
