@@ -18,15 +18,30 @@ void CenterWindow(HWND window) {
   ::MoveWindow(window, x, y, width, height, TRUE);
 }
 
+int WindowDpi(HWND window) {
+  // Looked up at run time: older systems' user32 has no such function.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow && window) {
+    if (const UINT dpi = getDpiForWindow(window); dpi > 0) return static_cast<int>(dpi);
+  }
+  int pixelsPerInch = 96;
+  if (const win::WindowDc screen(nullptr); screen) pixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+  return pixelsPerInch > 0 ? pixelsPerInch : 96;
+}
+
 win::UniqueFont CreateDialogFont(HWND window, bool bold, int points, bool underline) {
+  return CreateDialogFontOfHeight(window, bold, ::MulDiv(points, WindowDpi(window), 72), underline);
+}
+
+win::UniqueFont CreateDialogFontOfHeight(HWND window, bool bold, int pixels, bool underline) {
   LOGFONTW font{};
   const auto current = reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
   if (current) ::GetObjectW(current, sizeof font, &font);
   if (bold) font.lfWeight = FW_BOLD;
   font.lfUnderline = underline ? TRUE : FALSE;
-  int pixelsPerInch = 96;
-  if (const win::WindowDc screen(nullptr); screen) pixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-  font.lfHeight = -::MulDiv(points, pixelsPerInch, 72);
+  font.lfHeight = -pixels;
   return win::UniqueFont(::CreateFontIndirectW(&font));
 }
 

@@ -14,9 +14,16 @@ namespace orvix {
 // screen origin, keeping its size, and repaints it.
 void CenterWindow(HWND window);
 
+// The window's DPI: GetDpiForWindow where the system has it (Windows 10
+// 1607 and later, Wine), else the screen's vertical pixels per inch. 96 at
+// 100 % display scale.
+int WindowDpi(HWND window);
+
 // A copy of the window's current font with the given weight, underline and
-// size in points (for the screen's vertical resolution). The caller owns it.
+// size in points (at the window's DPI). The caller owns it.
 win::UniqueFont CreateDialogFont(HWND window, bool bold, int points, bool underline);
+// The same with the character height in pixels.
+win::UniqueFont CreateDialogFontOfHeight(HWND window, bool bold, int pixels, bool underline);
 
 // Sets a dialog item's font and redraws it. The font must outlive the item.
 void SetItemFont(HWND dialog, int item, HFONT font);

@@ -116,14 +116,18 @@ std::unique_ptr<TGPBitmap> ToBlackWhite(TGPBitmap& bitmap) {
   return std::make_unique<TGPBitmap>(section.get(), nullptr);
 }
 
-void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite) {
+void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite, SIZE size) {
   if (!FileExists(imagePath)) return;
+  const INT width = size.cx > 0 ? size.cx : kCaptchaWidth;
+  const INT height = size.cy > 0 ? size.cy : kCaptchaHeight;
   try {
     const auto loaded = std::make_unique<TGPBitmap>(std::wstring(imagePath.begin(), imagePath.end()));
-    const auto canvas = std::make_unique<TGPBitmap>(kCaptchaWidth, kCaptchaHeight, PixelFormat32bppARGB);
+    const auto canvas = std::make_unique<TGPBitmap>(width, height, PixelFormat32bppARGB);
     {
       const auto graphics = std::make_unique<TGPGraphics>(canvas.get());
-      graphics->DrawImage(loaded.get(), 0, 0, kCaptchaWidth, kCaptchaHeight);
+      // Scaled smoothly (the library's default filtering) at every size;
+      // the grey and black-white steps work on the result.
+      graphics->DrawImage(loaded.get(), 0, 0, width, height);
     }
     HBITMAP handle = nullptr;
     if (grey || blackWhite) ToGrey(*canvas);

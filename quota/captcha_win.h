@@ -8,21 +8,21 @@
 #include <memory>
 #include <string>
 
+#include "quota/dialog_layout.h"
 #include "quota/gdiplus_win.h"
 
 namespace orvix {
 
-// Width and height of the picture the code is drawn into, whatever the
-// size of the portal's image.
-inline constexpr int kCaptchaWidth = 242;
-inline constexpr int kCaptchaHeight = 80;
-
-// Draws the image file scaled into the dialog's picture control
-// (IDC_CAPTCHA_IMAGE), sized to the picture: in colour, in grey tones
-// (grey), or in black and white (blackWhite, which implies grey first).
-// Does nothing when the file does not exist; a file the graphics library
-// cannot read leaves an empty (black) picture. Never throws.
-void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite);
+// Draws the image file scaled to size (the 96-DPI kCaptchaWidth x
+// kCaptchaHeight scaled by the dialog's DPI) into the dialog's picture
+// control (IDC_CAPTCHA_IMAGE), which is sized to the picture: in colour, in
+// grey tones (grey), or in black and white (blackWhite, which implies grey
+// first; made from the grey picture at its final size, so it stays pure
+// black and white at any size). Does nothing when the file does not exist;
+// a file the graphics library cannot read leaves an empty (black) picture.
+// Never throws.
+void ShowCaptcha(HWND dialog, const std::u16string& imagePath, bool grey, bool blackWhite,
+                 SIZE size = {kCaptchaWidth, kCaptchaHeight});
 
 // Turns a bitmap into grey tones in place. Each pixel's three colour bytes,
 // in memory order b0 b1 b2, become (77*b0 + 151*b1 + 28*b2) >> 8; alpha is

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -12,6 +13,7 @@
 #include "net/dialog_controls_win.h"
 #include "net/folders_win.h"
 #include "quota/captcha_win.h"
+#include "quota/dialog_layout.h"
 #include "quota/portal.h"
 #include "quota/session.h"
 #include "quota/sound_win.h"
@@ -48,6 +50,14 @@ using portal::Step;
 // does nothing while a step runs).
 enum class Phase { kWaiting, kEntry, kReport, kFailure, kClosed };
 
+// How the security-code picture is drawn (the links "renkli", "Gri
+// Tonlarında", "Siyah-Beyaz"); kept to draw it again at a new DPI.
+enum class Rendering { kColour, kGrey, kBlackWhite };
+
+// Posted to itself after a DPI change, once the dialog manager has resized
+// the dialog and laid out its controls for the new DPI.
+constexpr UINT kMsgDpiSettled = WM_APP + 1;
+
 // Everything the dialog keeps for its life. Lives in RunQuotaDialog's frame,
 // so it outlasts the window: a handler that finds the window destroyed
 // under it (a sent WM_CLOSE while it waited) still has its state.
@@ -57,7 +67,13 @@ struct DialogState {
   HWND parent = nullptr;
   HWND dialog = nullptr;
   HWND link = nullptr;
-  SIZE groupSize{};
+  SIZE groupSize{};  // the group box: its template size at the dialog's DPI, with the room below
+  int room = 0;      // how far the controls below the picture were moved down for it
+  int dpi = kBaseDpi;
+  DialogMetrics metrics = MetricsForDpi(kBaseDpi);
+  RECT suggested{};  // where a DPI change asks the dialog to go
+  bool hasSuggested = false;
+  Rendering rendering = Rendering::kColour;
   Phase phase = Phase::kWaiting;
   bool loggedIn = false;
   std::string sessionCookie;
@@ -113,10 +129,62 @@ void Forget(std::u16string& path) {
 // separator is harmless.
 std::u16string TempFile(const char16_t* name) { return TempFolder() + u"\\" + name; }
 
-// The status layout: the group box its saved size and 45 pixels taller.
-void StatusLayout(DialogState& s) {
-  ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy + 45,
+// An item's window rectangle in the dialog's client coordinates.
+RECT ItemRect(const DialogState& s, int id) {
+  RECT r{};
+  ::GetWindowRect(Item(s, id), &r);
+  ::MapWindowPoints(HWND_DESKTOP, s.dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The group box at its saved size, or in the status layout taller by the
+// extra (45 pixels at 96 DPI) and ending at least the gap above the buttons.
+void SizeGroup(const DialogState& s, bool status) {
+  int height = s.groupSize.cy;
+  if (status) {
+    height = StatusGroupHeight(s.metrics, height, ItemRect(s, IDC_GROUP).top, ItemRect(s, IDC_CLOSE).top);
+  }
+  ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MeasureGroup(DialogState& s) {
+  const RECT group = ItemRect(s, IDC_GROUP);
+  s.groupSize = {group.right - group.left, group.bottom - group.top};
+}
+
+// Moves the controls below the picture down by delta (up when negative);
+// the dialog and the saved group box grow with them.
+void MoveBelowPicture(DialogState& s, int delta) {
+  if (delta == 0) return;
+  for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_RESTART, IDC_CLOSE, IDC_REFRESH}) {
+    const RECT r = ItemRect(s, id);
+    ::SetWindowPos(Item(s, id), nullptr, r.left, r.top + delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  s.groupSize.cy += delta;
+  RECT window{};
+  ::GetWindowRect(s.dialog, &window);
+  ::SetWindowPos(s.dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + delta,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  s.room += delta;
+}
+
+// Where the template's code box or "Giriş" would hide part of the scaled
+// picture (its units grow slower than the DPI), they and what lies below
+// them move down. The picture control will be the picture and its edge.
+void MakeRoomForPicture(DialogState& s) {
+  const RECT frame = ItemRect(s, IDC_CAPTCHA_IMAGE);
+  RECT client{};
+  ::GetClientRect(Item(s, IDC_CAPTCHA_IMAGE), &client);
+  const int edges = (frame.bottom - frame.top) - (client.bottom - client.top);
+  const int bottom = frame.top + edges + s.metrics.pictureHeight;
+  const int below = std::min(ItemRect(s, IDC_CODE_EDIT).top, ItemRect(s, IDOK).top);
+  MoveBelowPicture(s, RoomForPicture(s.dpi, bottom, below));
+}
+
+// The status layout: the group box its saved size and taller.
+void StatusLayout(DialogState& s) {
+  SizeGroup(s, true);
   SetItemText(s.dialog, IDC_GROUP, NamedText("DLG_GROUP_STATUS"));
   SetItemText(s.dialog, IDC_CODE_EDIT, u"");
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, true);
@@ -125,8 +193,7 @@ void StatusLayout(DialogState& s) {
 
 // The entry layout: the group box back to its saved size.
 void EntryLayout(DialogState& s) {
-  ::SetWindowPos(Item(s, IDC_GROUP), nullptr, 0, 0, s.groupSize.cx, s.groupSize.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeGroup(s, false);
   SetItemText(s.dialog, IDC_GROUP, LoadResText(IDS_GROUP_CODE));
   for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_CAPTCHA_IMAGE}) Show(s, id, true);
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
@@ -156,6 +223,21 @@ void SetPhase(DialogState& s, Phase phase) {
 }
 
 bool Closed(const DialogState& s) { return s.phase == Phase::kClosed; }
+
+// The saved picture in the current rendering, at the dialog's DPI.
+void DrawPicture(const DialogState& s) {
+  ShowCaptcha(s.dialog, s.imagePath, s.rendering != Rendering::kColour, s.rendering == Rendering::kBlackWhite,
+              SIZE{s.metrics.pictureWidth, s.metrics.pictureHeight});
+}
+
+// The code box's bold 14-point font at the dialog's DPI. The old font goes
+// once the box uses the new one.
+void MakeCodeFont(DialogState& s) {
+  win::UniqueFont font = CreateDialogFontOfHeight(s.dialog, true, s.metrics.codeFontPixels, false);
+  if (!font) return;
+  SetItemFont(s.dialog, IDC_CODE_EDIT, font.get());
+  s.codeFont = std::move(font);
+}
 
 void PlayAlert(DialogState& s, const std::string& file) {
   if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, platform::AnsiToWide(file));
@@ -315,7 +397,8 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       }
       if (image) {
         s.imagePath = path;
-        ShowCaptcha(s.dialog, s.imagePath, false, false);
+        s.rendering = Rendering::kColour;
+        DrawPicture(s);
         SetPhase(s, Phase::kEntry);
       } else {
         s.soundPath = path;
@@ -369,7 +452,8 @@ void OnLink(DialogState& s, int index) {
     case 3:
     case 4:
       if (!FileExists(s.imagePath)) return;
-      ShowCaptcha(s.dialog, s.imagePath, index >= 3, index == 4);
+      s.rendering = index == 2 ? Rendering::kColour : index == 3 ? Rendering::kGrey : Rendering::kBlackWhite;
+      DrawPicture(s);
       Focus(s, IDC_CODE_EDIT);
       return;
     default:
@@ -398,11 +482,13 @@ int NotifiedLink(HWND link, const NMLINK& notice) {
 void OnInitDialog(DialogState& s, HWND dialog) {
   s.dialog = dialog;
   QuotaDialog = dialog;
-  RECT group{};
-  ::GetWindowRect(Item(s, IDC_GROUP), &group);
-  s.groupSize = {group.right - group.left, group.bottom - group.top};
-  s.codeFont = CreateDialogFont(dialog, true, 14, false);
-  if (s.codeFont) SetItemFont(dialog, IDC_CODE_EDIT, s.codeFont.get());
+  // The template is laid out at the dialog's DPI already; every pixel
+  // figure of our own is scaled to it.
+  s.dpi = WindowDpi(dialog);
+  s.metrics = MetricsForDpi(s.dpi);
+  MeasureGroup(s);
+  MakeRoomForPicture(s);
+  MakeCodeFont(s);
   s.imagePath.clear();
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
@@ -417,6 +503,40 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);
   CenterWindow(dialog);
   StartQuery(s);
+}
+
+// WM_DPICHANGED (the dialog moved to a monitor of another scale), before
+// the dialog manager's own handling. The group box goes back to its saved
+// size first, so that however the dialog manager scales the controls it
+// ends at its saved size for the new DPI; the rest waits for
+// kMsgDpiSettled.
+void OnDpiChanging(DialogState& s, WPARAM wParam, LPARAM lParam) {
+  if (Closed(s)) return;
+  MoveBelowPicture(s, -s.room);
+  SizeGroup(s, false);
+  s.hasSuggested = lParam != 0;
+  if (s.hasSuggested) s.suggested = *reinterpret_cast<const RECT*>(lParam);
+  ::PostMessageW(s.dialog, kMsgDpiSettled, HIWORD(wParam), 0);
+}
+
+// After a DPI change: the suggested rectangle, the code font, the saved
+// group box size measured again, the layout of the phase, and the picture
+// drawn again at the new size from the saved file.
+void OnDpiSettled(DialogState& s, int dpi) {
+  if (Closed(s)) return;
+  s.dpi = dpi > 0 ? dpi : WindowDpi(s.dialog);
+  s.metrics = MetricsForDpi(s.dpi);
+  if (s.hasSuggested) {
+    const RECT& r = s.suggested;
+    ::SetWindowPos(s.dialog, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    s.hasSuggested = false;
+  }
+  MakeCodeFont(s);
+  MeasureGroup(s);
+  MakeRoomForPicture(s);
+  SizeGroup(s, s.phase != Phase::kEntry);
+  if (FileExists(s.imagePath)) DrawPicture(s);
 }
 
 void OnDestroy(DialogState& s) {
@@ -496,6 +616,12 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case portal::kSoundDone:
       OnCompleted(*s, message, lParam);
       return FALSE;
+    case WM_DPICHANGED:
+      OnDpiChanging(*s, wParam, lParam);
+      return FALSE;  // the dialog manager scales the dialog and its controls
+    case kMsgDpiSettled:
+      OnDpiSettled(*s, static_cast<int>(wParam));
+      return TRUE;
     case kMsgCloseDialog:
       ::EndDialog(dialog, 2);
       return TRUE;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a Windows executable without running it:
 
-    check_pe.py FILE --machine i386|amd64 [--gui] [--version A.B.C.D] [--stripped]
+    check_pe.py FILE --machine i386|amd64 [--gui] [--version A.B.C.D] [--stripped] [--dpi-aware]
 
 It must be a PE image for that machine (PE32 for i386, PE32+ for amd64),
 of the GUI subsystem with --gui, and import only DLLs that every Windows
@@ -9,12 +9,15 @@ system has: none of the MinGW runtime (libstdc++, libgcc, libwinpthread),
 which the program links statically. With --version it must carry a version
 resource of that version (fixed part and FileVersion/ProductVersion texts)
 with every text Explorer shows; with --stripped it must hold no debug
-section and no symbols. Prints what it found; exit 0 when all holds,
+section and no symbols; with --dpi-aware its manifest must declare
+per-monitor DPI awareness (dpiAwareness PerMonitorV2 first, then
+PerMonitor, and dpiAware true/pm for systems that know only that). Prints what it found; exit 0 when all holds,
 1 otherwise.
 """
 import argparse
 import struct
 import sys
+from xml.etree import ElementTree
 
 MACHINES = {"i386": (0x014C, 0x10B), "amd64": (0x8664, 0x20B)}
 SUBSYSTEM_GUI = 2
@@ -33,6 +36,7 @@ def read_c_string(data, offset):
 VERSION_TEXTS = ("CompanyName", "FileDescription", "FileVersion", "LegalCopyright", "OriginalFilename",
                  "ProductName", "ProductVersion")
 RT_VERSION = 16
+RT_MANIFEST = 24
 
 
 def sections_of(data, pe):
@@ -67,9 +71,8 @@ def data_directory(data, pe, magic, index):
     return struct.unpack_from("<II", data, dirs + 8 * index)
 
 
-def version_resource(data, pe, magic, to_offset):
-    """The first RT_VERSION resource as (fixed (file, product) versions,
-    {text name: value}), or None when the image has none."""
+def resource_bytes(data, pe, magic, to_offset, kind):
+    """The bytes of the first resource of the type, or None."""
     rsrc_rva, _ = data_directory(data, pe, magic, 2)
     if rsrc_rva == 0:
         return None
@@ -81,7 +84,7 @@ def version_resource(data, pe, magic, to_offset):
             name, target = struct.unpack_from("<II", data, table + 16 + 8 * i)
             yield (None if name & 0x80000000 else name), base + (target & 0x7FFFFFFF), bool(target & 0x80000000)
 
-    node = next((off for ident, off, is_dir in entries(base) if ident == RT_VERSION and is_dir), None)
+    node = next((off for ident, off, is_dir in entries(base) if ident == kind and is_dir), None)
     if node is None:
         return None
     for _ in range(2):  # name level, then language level: take the first
@@ -92,7 +95,31 @@ def version_resource(data, pe, magic, to_offset):
         if not first[2]:
             break
     blob_rva, blob_size = struct.unpack_from("<II", data, node)
-    blob = data[to_offset(blob_rva):to_offset(blob_rva) + blob_size]
+    return data[to_offset(blob_rva):to_offset(blob_rva) + blob_size]
+
+
+def dpi_awareness(data, pe, magic, to_offset):
+    """(dpiAwareness values, dpiAware text) of the manifest, or None when
+    the image has no manifest."""
+    manifest = resource_bytes(data, pe, magic, to_offset, RT_MANIFEST)
+    if manifest is None:
+        return None
+    root = ElementTree.fromstring(manifest)
+    found = {}
+    for element in root.iter():
+        name = element.tag.rsplit("}", 1)[-1]
+        if name in ("dpiAwareness", "dpiAware"):
+            found[name] = (element.text or "").strip()
+    awareness = [v.strip() for v in found.get("dpiAwareness", "").split(",") if v.strip()]
+    return awareness, found.get("dpiAware")
+
+
+def version_resource(data, pe, magic, to_offset):
+    """The first RT_VERSION resource as (fixed (file, product) versions,
+    {text name: value}), or None when the image has none."""
+    blob = resource_bytes(data, pe, magic, to_offset, RT_VERSION)
+    if blob is None:
+        return None
 
     def block(at):  # (end, key, value bytes, value type, children start)
         length, value_length, value_type = struct.unpack_from("<HHH", blob, at)
@@ -149,6 +176,7 @@ def main():
     ap.add_argument("--gui", action="store_true")
     ap.add_argument("--version", metavar="A.B.C.D")
     ap.add_argument("--stripped", action="store_true")
+    ap.add_argument("--dpi-aware", action="store_true")
     args = ap.parse_args()
     data = open(args.file, "rb").read()
     problems = []
@@ -202,6 +230,17 @@ def main():
         # long name), but no symbols.
         if struct.unpack_from("<I", data, pe + 16)[0]:
             problems.append("symbols left in")
+    if args.dpi_aware:
+        found = dpi_awareness(data, pe, magic, to_offset)
+        if found is None:
+            problems.append("no manifest")
+        else:
+            awareness, aware = found
+            print(f"  manifest: dpiAwareness {', '.join(awareness) or '(none)'}; dpiAware {aware}")
+            if [v.lower() for v in awareness[:2]] != ["permonitorv2", "permonitor"]:
+                problems.append(f"dpiAwareness {awareness}, want PerMonitorV2, PerMonitor")
+            if (aware or "").lower() != "true/pm":
+                problems.append(f"dpiAware {aware!r}, want true/pm")
     for p in problems:
         print("  problem: " + p)
     return 1 if problems else 0

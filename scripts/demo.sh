@@ -14,6 +14,8 @@
 # screen and you type the code you read or hear; otherwise it runs on the
 # bench's Xvfb display, types the code itself and saves a screenshot of each
 # mode under out/demo/. Then the small jobs and the dispatcher's refusals.
+# ORVIX_DEMO_DPI=144 runs the query with the bench's prefix at that display
+# scale (150 %; 120, 192 the like) and puts the prefix's own back after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -76,7 +78,8 @@ if [ -n "${DISPLAY:-}" ] && [ -t 1 ] && [ -z "${ORVIX_DEMO_HEADLESS:-}" ] && [ -
 fi
 python3 scripts/demo_query.py --build "$root/out/win64" --inspect "$root/out/native/tools/orvix-inspect/orvix-inspect" \
   --proxy "$http_proxy" --log "$net_dir/requests.jsonl" --out "$root/out/demo" \
-  --code "$(cat tools/fake-network/scenarios/portal/jcaptcha.txt)" "${desktop[@]}"
+  --code "$(cat tools/fake-network/scenarios/portal/jcaptcha.txt)" "${desktop[@]}" \
+  ${ORVIX_DEMO_DPI:+--dpi "$ORVIX_DEMO_DPI"}
 : >"$net_dir/requests.jsonl"
 
 orvix="Z:${root//\//\\}\\out\\win64\\app\\orvix.exe"

@@ -3,7 +3,7 @@
 way Plumo starts it, against the bundled portal that scripts/demo.sh runs.
 
     demo_query.py --build out/win64 --inspect out/native/tools/orvix-inspect/orvix-inspect \
-                  --proxy http://127.0.0.1:PORT --log requests.jsonl --out out/demo [--desktop]
+                  --proxy http://127.0.0.1:PORT --log requests.jsonl --out out/demo [--desktop] [--dpi N]
 
 It makes the settings folder (account.ini with credentials made by
 orvix-inspect, config.ini, two alert sounds), then
@@ -11,6 +11,8 @@ orvix-inspect, config.ini, two alert sounds), then
     picture shows, prints each status text, the report, the record Plumo
     received and every request that reached the portal, and saves a
     screenshot of each mode of the dialog under --out;
+  * --dpi N: runs with the bench's prefix at that display scale (96 is
+    100 %, 144 is 150 %) and puts the prefix's own back afterwards;
   * --desktop: shows the dialog on the person's own display and waits for
     them to read or hear the code and type it.
 """
@@ -30,7 +32,7 @@ import wave
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
 from uidriver import UiDriver, bmp_to_png  # noqa: E402
-from winebench import bench_env, windows_path  # noqa: E402
+from winebench import bench_env, display_dpi, windows_path  # noqa: E402
 
 TITLE = "Kota Sorgulama"
 EDIT, LOGIN, PICTURE, LINK, STATUS, CLOSE = 1000, 1, 1001, 1002, 1003, 1006
@@ -94,9 +96,24 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--code", required=True)
     ap.add_argument("--desktop", action="store_true")
+    ap.add_argument("--dpi", type=int)
     args = ap.parse_args()
     os.environ.setdefault("ORVIX_BINARY_DIR", os.path.abspath(args.build))
+    if not args.dpi:
+        return run(args)
+    saved = display_dpi()
+    display_dpi(args.dpi)
+    print("   display scale: %d DPI (%d %%)" % (args.dpi, round(args.dpi * 100 / 96)))
+    try:
+        return run(args)
+    finally:
+        if saved is None:
+            display_dpi(remove=True)
+        else:
+            display_dpi(saved)
 
+
+def run(args):
     net = {"http_proxy": args.proxy, "https_proxy": args.proxy}
     extra = dict(net)
     if args.desktop:

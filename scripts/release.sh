@@ -43,7 +43,7 @@ build() {  # build tree, output folder
     -DORVIX_RELEASE=ON -DORVIX_TESTS=OFF >/dev/null
   cmake --build "$tree" -j "$(nproc)" --target orvix
   cp "$tree/app/orvix.exe" "$tree/app/orvix.exe.debug" "$out/"
-  python3 "$root/scripts/check_pe.py" "$out/orvix.exe" --machine i386 --gui --version "$version" --stripped
+  python3 "$root/scripts/check_pe.py" "$out/orvix.exe" --machine i386 --gui --version "$version" --stripped --dpi-aware
   (cd "$out" && sha256sum orvix.exe orvix.exe.debug >SHA256SUMS)
 }
 

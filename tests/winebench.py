@@ -62,6 +62,33 @@ def run_under_wine(exe, args=(), env_extra=None, timeout=60):
                           stdin=subprocess.DEVNULL)
 
 
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
+
+
+def display_dpi(value=None, remove=False):
+    """The prefix's display scale: LogPixels of the user's desktop settings,
+    which Wine gives every program it starts afterwards (96 is 100 %).
+    Without arguments returns the value (None when unset); value sets it,
+    remove=True deletes it. Whoever sets it puts the old value back."""
+    env = bench_env()
+    reg = [env["ORVIX_WINE"], "reg"]
+    if remove:
+        subprocess.run(reg + ["delete", DESKTOP_KEY, "/v", "LogPixels", "/f"], env=env, capture_output=True,
+                       timeout=60)
+        return None
+    if value is None:
+        out = subprocess.run(reg + ["query", DESKTOP_KEY, "/v", "LogPixels"], env=env, capture_output=True,
+                             timeout=60).stdout.decode("utf-8", "replace")
+        for line in out.splitlines():
+            words = line.split()
+            if len(words) >= 3 and words[0] == "LogPixels" and words[1] == "REG_DWORD":
+                return int(words[2], 0)
+        return None
+    subprocess.run(reg + ["add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(int(value)), "/f"],
+                   env=env, capture_output=True, timeout=60, check=True)
+    return int(value)
+
+
 class FakeParentRun:
     def __init__(self, status, messages, stderr):
         self.status = status          # the child's exit status (124: timeout)

@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
 from uidriver import UiDriver, bmp_to_png, read_bmp  # noqa: E402
-from winebench import PeakMemory, bench_env, build_file, main_for, windows_path  # noqa: E402
+from winebench import PeakMemory, bench_env, build_file, display_dpi, main_for, windows_path  # noqa: E402
 
 SRC = os.environ["ORVIX_SOURCE_DIR"]
 ORVIX = build_file("app/orvix.exe")
@@ -417,6 +417,87 @@ def test_security_code_renderings():
         expect(q.portal_paths() == [P_LOGIN, P_IMAGE] and q.state(EDIT)["visible"], q.portal_paths())
         q.ui.command(2)
         expect(q.finish() == 0, "exit")
+
+
+WM_DPICHANGED = 0x02E0
+
+
+def picture_at(q, path, want):
+    """The picture's pixels; its size must be want (within 2 px)."""
+    reply = q.ui.pixels(PICTURE, path)
+    size = (reply["width"], reply["height"])
+    expect(abs(size[0] - want[0]) <= 2 and abs(size[1] - want[1]) <= 2, (path, size, want))
+    picture = read_bmp(path)
+    return size, [picture.pixel(x, y) for y in range(size[1]) for x in range(size[0])]
+
+
+def only_black_and_white(px):
+    impure = [p[:3] for p in px if p[:3] not in ((0, 0, 0), (255, 255, 255))]
+    return not impure, (len(impure), impure[:5])
+
+
+def scaled(value, dpi):
+    """A 96-DPI pixel figure at a DPI, rounded as MulDiv rounds."""
+    return (value * dpi + 48) // 96
+
+
+def test_dialog_at_display_scales():
+    """At 144 and 192 DPI, as a laptop at 150 and 200 % runs it: the picture
+    is the 96-DPI 242 x 80 scaled and the code is drawn over all of it in
+    each rendering (black-white still only black and white); in the status
+    layout the group box ends above the buttons by the 96-DPI gap (5 px)
+    scaled."""
+    saved = display_dpi()
+    try:
+        for dpi in (144, 192):
+            display_dpi(dpi)
+            prepare_settings()
+            with Query(portal()) as q:
+                q.window()
+                q.wait_entry()
+                want = (scaled(242, dpi), scaled(80, dpi))
+                for index, name in ((2, "colour"), (3, "grey"), (4, "black-white")):
+                    if index != 2:
+                        q.ui.link(LINK, index)
+                        time.sleep(0.5)
+                    path = os.path.join(ARTIFACTS, "picture-%d-%s.bmp" % (dpi, name))
+                    os.makedirs(ARTIFACTS, exist_ok=True)
+                    size, px = picture_at(q, path, want)
+                    if name == "black-white":
+                        pure, impure = only_black_and_white(px)
+                        expect(pure, (dpi, "black-white not pure", impure))
+                    # The letters run from the left to the right end: drawn
+                    # at the new size, not 242 pixels wide in its corner.
+                    dark = [i % size[0] for i, p in enumerate(px) if sum(p[:3]) < 3 * 90]
+                    expect(dark and min(dark) < size[0] * 0.2 and max(dark) > size[0] * 0.8,
+                           (dpi, name, dark and (min(dark), max(dark)), size[0]))
+                    q.shot("entry-%d-%s" % (dpi, name))
+                if dpi == 192:
+                    # Moved to a monitor at 150 % and back: drawn again from
+                    # the saved file at each size, still black-white. Wine
+                    # sends no WM_DPICHANGED of its own; this one comes
+                    # without a suggested rectangle, so the window stays.
+                    for other in (144, 192):
+                        q.ui.send(WM_DPICHANGED, other | other << 16, 0)
+                        time.sleep(0.5)
+                        _, px = picture_at(q, os.path.join(ARTIFACTS, "picture-192-moved-%d.bmp" % other),
+                                           (scaled(242, other), scaled(80, other)))
+                        pure, impure = only_black_and_white(px)
+                        expect(pure, ("moved to", other, "black-white not pure", impure))
+                q.ui.link(LINK, 2)
+                q.login()
+                q.wait_status(lambda t: t.startswith(S[106]))
+                group, close = q.state(GROUP)["rect"], q.state(CLOSE)["rect"]
+                gap = close[1] - (group[1] + group[3])
+                expect(abs(gap - scaled(5, dpi)) <= 2, (dpi, "gap above the buttons", gap, group, close))
+                q.shot("report-%d" % dpi)
+                q.ui.click(CLOSE)
+                expect(q.finish() == 0, "exit")
+    finally:
+        if saved is None:
+            display_dpi(remove=True)
+        else:
+            display_dpi(saved)
 
 
 def test_refused_login_stops_before_the_agreement():
@@ -834,6 +915,7 @@ if __name__ == "__main__":
     main_for([
         test_full_query_reads_the_code_logs_in_and_reports,
         test_security_code_renderings,
+        test_dialog_at_display_scales,
         test_refused_login_stops_before_the_agreement,
         test_failed_image_request_and_busy_steps,
         test_transfer_page_failures_reply_minus_one,
