@@ -4,6 +4,7 @@
 #include <array>
 
 #include "text/codepage.h"
+#include "text/text_utils.h"
 
 namespace orvix {
 namespace {
@@ -31,12 +32,6 @@ bool EqualsIgnoreCase(std::string_view text, std::string_view lower) {
 bool StartsWithIgnoreCase(std::string_view text, std::size_t pos, std::string_view lower) {
   return pos <= text.size() && text.size() - pos >= lower.size() &&
          EqualsIgnoreCase(text.substr(pos, lower.size()), lower);
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 struct Label {

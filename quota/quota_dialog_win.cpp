@@ -316,8 +316,9 @@ void SendLoginForm(DialogState& s) {
 }
 
 // The spoken code could not be fetched or saved. It is only a help: the
-// picture, the session and the typed code stay, the user hears a beep, and
-// the links answer again.
+// picture, the session and the typed code stay, and the user hears a beep.
+// (No sound plays while it is fetched, so the links never stopped
+// answering.)
 void SoundFetchFailed(DialogState& s) {
   FinishInetThread();
   if (Closed(s)) return;
@@ -326,10 +327,6 @@ void SoundFetchFailed(DialogState& s) {
     return;
   }
   ::MessageBeep(MB_OK);
-  if (s.link && !::IsWindowEnabled(s.link)) {
-    ::EnableWindow(s.link, TRUE);
-    SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
-  }
 }
 
 void RequestSound(DialogState& s) {
