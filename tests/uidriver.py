@@ -94,6 +94,9 @@ class UiDriver:
     def send(self, msg, wparam=0, lparam=0, check=True):
         return self.call("send", msg, wparam, lparam, check=check)
 
+    def dpi_changed(self, old_dpi, new_dpi, check=True):
+        return self.call("dpi-changed", old_dpi, new_dpi, check=check)
+
     def send_class(self, cls, name, msg, wparam=0, lparam=0, check=True):
         return self.call("send-class", cls, name, msg, wparam, lparam, check=check)
 

@@ -140,6 +140,20 @@ def page(name):
     return os.path.join(PORTAL, name)
 
 
+def servlet_page(name):
+    """A portal page as a servlet container serves one it was told nothing
+    about: the portal's own Windows-1254 bytes, labelled ISO-8859-1."""
+    return {"headers": [["Content-Type", "text/html;charset=ISO-8859-1"]], "body_file": page(name)}
+
+
+def months_read(q):
+    """The month names of the record sent to the parent, in Turkish."""
+    replies = q.copydata()
+    expect(len(replies) == 1 and replies[0][0] == 0, replies)
+    names = [item[1] for item in decode_record(replies[0][2])["items"]]
+    expect(len(names) == 12 and sorted(names) == sorted(MONTHS), names)
+
+
 class Query:
     """One `orvix.exe -query` under fake-parent, with the portal and a driver."""
 
@@ -272,11 +286,16 @@ def cookies(request):
 
 
 def carries_the_session(request):
-    """The consent cookie, the session and the load balancer's cookie, each
-    with its value."""
-    c = cookies(request)
-    return (c.get("usageConfirm", [None])[0] == "true" and SESSION.split("=", 1)[1] in c.get("JSESSIONID", [])
-            and "kota02" in c.get("LBKOTA", []))
+    """The one Cookie header of the program: the consent cookie, the session
+    and the load balancer's cookie, each once."""
+    return [v for k, v in request["headers"] if k.lower() == "cookie"] == [COOKIE + "; LBKOTA=kota02"]
+
+
+def one_value_a_name(requests):
+    """No request carries two values of one cookie name."""
+    for r in requests:
+        twice = {k: v for k, v in cookies(r).items() if len(v) > 1}
+        expect(not twice, (r["path"], twice, r["headers"]))
 
 
 def utf16(data, offset, size):
@@ -370,9 +389,11 @@ def test_full_query_reads_the_code_logs_in_and_reports():
         q.wait_entry()
         reqs = q.requests()
         expect([r["path"] for r in reqs[6:]] == [P_LOGIN, P_IMAGE], [r["path"] for r in reqs])
-        # A new login page gets no header of the program's own (WinInet may
-        # still send the cookies it keeps), the new picture the whole session.
+        # A new login page goes without any cookie, the new picture with the
+        # whole session again.
+        expect(header(reqs[6], "Cookie") is None, reqs[6]["headers"])
         expect(carries_the_session(reqs[7]), reqs[7]["headers"])
+        one_value_a_name(reqs)
 
         q.ui.command(2)  # the close box
         status = q.finish()
@@ -419,9 +440,6 @@ def test_security_code_renderings():
         expect(q.finish() == 0, "exit")
 
 
-WM_DPICHANGED = 0x02E0
-
-
 def picture_at(q, path, want):
     """The picture's pixels; its size must be want (within 2 px)."""
     reply = q.ui.pixels(PICTURE, path)
@@ -441,20 +459,54 @@ def scaled(value, dpi):
     return (value * dpi + 48) // 96
 
 
+CONTROLS = (GROUP, PICTURE, STATUS, EDIT, LOGIN, LINK, RESTART, CLOSE, REFRESH)
+
+
+def layout(q):
+    """The dialog's client size and every control's rectangle."""
+    client = q.ui.get_window()["client"]
+    return {"client": tuple(client[2:]), **{c: tuple(q.state(c)["rect"]) for c in CONTROLS}}
+
+
+def same_layout(got, want):
+    """Every figure within one pixel; the figures that are not."""
+    return {k: (got[k], want[k]) for k in want if any(abs(a - b) > 1 for a, b in zip(got[k], want[k]))}
+
+
+def moved_to(q, old, new):
+    """WM_DPICHANGED as Windows sends it on a move from a monitor at old DPI
+    to one at new; the window must take the suggested position."""
+    suggested = q.ui.dpi_changed(old, new)["suggested"]
+    time.sleep(0.5)
+    rect = q.ui.get_window()["rect"]
+    expect(rect[:2] == suggested[:2], ("moved to", new, "position", rect, suggested))
+
+
 def test_dialog_at_display_scales():
     """At 144 and 192 DPI, as a laptop at 150 and 200 % runs it: the picture
     is the 96-DPI 242 x 80 scaled and the code is drawn over all of it in
     each rendering (black-white still only black and white); in the status
     layout the group box ends above the buttons by the 96-DPI gap (5 px)
-    scaled."""
+    scaled. A dialog opened at 96 DPI and moved to monitors at 144, 192 and
+    back to 96 is, at each, the dialog opened there."""
     saved = display_dpi()
+    opened = {}
     try:
-        for dpi in (144, 192):
+        for dpi in (144, 192, 96):
             display_dpi(dpi)
             prepare_settings()
             with Query(portal()) as q:
                 q.window()
                 q.wait_entry()
+                opened[dpi] = layout(q)
+                if dpi == 96:
+                    for old, new in ((96, 144), (144, 192), (192, 96)):
+                        moved_to(q, old, new)
+                        off = same_layout(layout(q), opened[new])
+                        expect(not off, ("moved from", old, "to", new, off))
+                    q.ui.command(2)
+                    expect(q.finish() == 0, "exit")
+                    continue
                 want = (scaled(242, dpi), scaled(80, dpi))
                 for index, name in ((2, "colour"), (3, "grey"), (4, "black-white")):
                     if index != 2:
@@ -475,11 +527,9 @@ def test_dialog_at_display_scales():
                 if dpi == 192:
                     # Moved to a monitor at 150 % and back: drawn again from
                     # the saved file at each size, still black-white. Wine
-                    # sends no WM_DPICHANGED of its own; this one comes
-                    # without a suggested rectangle, so the window stays.
-                    for other in (144, 192):
-                        q.ui.send(WM_DPICHANGED, other | other << 16, 0)
-                        time.sleep(0.5)
+                    # sends no WM_DPICHANGED of its own; the test sends it.
+                    for old, other in ((192, 144), (144, 192)):
+                        moved_to(q, old, other)
                         _, px = picture_at(q, os.path.join(ARTIFACTS, "picture-192-moved-%d.bmp" % other),
                                            (scaled(242, other), scaled(80, other)))
                         pure, impure = only_black_and_white(px)
@@ -501,25 +551,54 @@ def test_dialog_at_display_scales():
 
 
 def test_refused_login_stops_before_the_agreement():
+    """The refusal and, after "Tekrar", the transfer page come labelled
+    ISO-8859-1 over the portal's Turkish bytes: the refusal is still seen
+    and the months still read. The first login page sets the session in a
+    later pair of a Set-Cookie ("lang=tr; JSESSIONID=..."), the second a new
+    session without a path: each later request carries the consent cookie,
+    the session of its own login and the portal's other cookies, in one
+    header, and the new login page none."""
     prepare_settings()
-    scenario = portal(**{P_FORM: {"body_file": page("login_refused.html")}})
+    login_page = {"headers": [["Content-Type", "text/html;charset=windows-1254"],
+                              ["Set-Cookie", "lang=tr; JSESSIONID=S0UND; Path=/"],
+                              ["Set-Cookie", "LBKOTA=kota02; Path=/"]],
+                  "body_file": page("login_tr.html")}
+    again = copy.deepcopy(login_page)
+    again["headers"][1:] = [["Set-Cookie", "LBKOTA=kota03; Path=/"], ["Set-Cookie", "JSESSIONID=N3W"]]
+    scenario = portal(**{P_LOGIN: [login_page, again],
+                         P_FORM: [servlet_page("login_refused.html"), servlet_page("login_ok.html")],
+                         P_TRANSFER: servlet_page("transfer.html")})
     with Query(scenario) as q:
         q.window()
         q.wait_entry()
+        q.ui.link(LINK, 1)  # the spoken code: one more request of the first session
+        q.ui.wait_until(lambda: P_SOUND in q.portal_paths())
+        time.sleep(0.5)
         q.login("yanlis")
         text = q.wait_status(lambda t: t.startswith(S[101]))
         expect(text == S[101] + "Güvenlik kodu hatalı girildi.", repr(text))
         expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and not q.state(REFRESH)["enabled"],
                [q.state(RESTART), q.state(REFRESH)])
         time.sleep(0.5)
-        expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_FORM], q.portal_paths())
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_SOUND, P_FORM], q.portal_paths())
         q.shot("refused")
         # The refusal freed its request: "Tekrar" starts over at once.
         q.ui.click(RESTART)
         q.wait_entry()
-        expect(q.portal_paths()[3:] == [P_LOGIN, P_IMAGE], q.portal_paths())
+        expect(q.portal_paths()[4:] == [P_LOGIN, P_IMAGE], q.portal_paths())
+        q.login()
+        q.wait_status(lambda t: t.startswith(S[106]))
+        months_read(q)
+        reqs = q.requests()
+        expect([r["path"] for r in reqs] == [P_LOGIN, P_IMAGE, P_SOUND, P_FORM, P_LOGIN, P_IMAGE, P_FORM, P_AGREE,
+                                             P_TRANSFER], [r["path"] for r in reqs])
+        sent = [[v for k, v in r["headers"] if k.lower() == "cookie"] for r in reqs]
+        first = ["usageConfirm=true; JSESSIONID=S0UND; lang=tr; LBKOTA=kota02"]
+        second = ["usageConfirm=true; JSESSIONID=N3W; LBKOTA=kota03"]
+        expect(sent == [[], first, first, first, [], second, second, second, second], sent)
+        one_value_a_name(reqs)
         q.ui.command(2)
-        expect(q.finish() == 0 and q.copydata() == [], q.out)
+        expect(q.finish() == 0, q.out)
 
 
 def test_failed_image_request_and_busy_steps():
@@ -675,10 +754,11 @@ def user_environment(name, value=None):
 
 def test_turkish_user_on_a_western_windows():
     """Windows in English (code page 1252, LC_ALL=en_US.UTF-8) and a user
-    whose name that code page cannot write: the portal's pages are still
-    read in their own charset and the code's files saved under wide names,
-    so the record, the report and a refusal are those of a Turkish system
-    (only the number separators are the user's own)."""
+    whose name that code page cannot write: the portal's pages, labelled
+    ISO-8859-1 as a servlet container labels them, are still read as the
+    portal's Turkish and the code's files saved under wide names, so the
+    record, the report and a refusal are those of a Turkish system (only
+    the number separators are the user's own)."""
     western = {"LC_ALL": "en_US.UTF-8"}
     home = os.path.join(bench_env()["WINEPREFIX"], "drive_c", "users", "Çağrı Işık", "Temp")
     os.makedirs(home, exist_ok=True)
@@ -687,7 +767,7 @@ def test_turkish_user_on_a_western_windows():
         for name in saved:
             user_environment(name, r"C:\users\Çağrı Işık\Temp")
         prepare_settings()
-        with Query(portal(), env_extra=western) as q:
+        with Query(portal(**{P_TRANSFER: servlet_page("transfer.html")}), env_extra=western) as q:
             q.window()
             q.wait_entry()
             expect(os.path.exists(os.path.join(home, "jcaptcha.jpg")), os.listdir(home))
@@ -700,13 +780,12 @@ def test_turkish_user_on_a_western_windows():
             expect((rec["year"], rec["month"], rec["record"], rec["download"]) ==
                    ("2024", "Mart", "15.03.2024 09:42:17", 18765432109.0), rec)
             expect(rec["header"] == "Sayın AHMET YILMAZ" and rec["detail"] == "8012345678 / ADSL 16 Mbps Limit", rec)
-            names = [item[1] for item in rec["items"]]
-            expect(len(names) == 12 and sorted(names) == sorted(MONTHS), names)
+            months_read(q)
             q.ui.click(CLOSE)
             expect(q.finish() == 0, "exit")
 
         prepare_settings()
-        with Query(portal(**{P_FORM: {"body_file": page("login_refused.html")}}), env_extra=western) as q:
+        with Query(portal(**{P_FORM: servlet_page("login_refused.html")}), env_extra=western) as q:
             q.window()
             q.wait_entry()
             q.login("yanlis")

@@ -144,7 +144,15 @@ INSTANTIATE_TEST_SUITE_P(
         // A byte order mark wins over every declaration and is dropped.
         DecodeRow{"utf8_bom", "\xEF\xBB\xBF" + kRefusalUtf8, "text/html; charset=windows-1254", kRefusalText, true,
                   true},
-        DecodeRow{"windows_1252_label", kRefusal1254, "text/html; charset=iso-8859-1", u"Ýþlem hatasý", false, false},
+        // A Western label is what a servlet container puts on a page it was
+        // told nothing about; the bytes are still the portal's own. The two
+        // code pages differ only in Ğ ğ İ ı Ş ş (Ð ð Ý ý Þ þ in 1252).
+        DecodeRow{"iso_8859_1_label", kRefusal1254, "text/html;charset=ISO-8859-1", kRefusalText, true, true},
+        DecodeRow{"western_labels_differ_in_six_letters", "\xD0\xF0\xDD\xFD\xDE\xFE\x80\x8A\x9F",
+                  "text/html; charset=windows-1252", u"ĞğİıŞş\u20AC\u0160\u0178", true, false},
+        DecodeRow{"us_ascii_label", kRefusal1254, "text/html; charset=US-ASCII", kRefusalText, true, true},
+        DecodeRow{"latin1_alias_label", kRefusal1254, "text/html; charset=latin1", kRefusalText, true, true},
+        DecodeRow{"meta_iso_8859_1", "<meta charset=iso-8859-1>" + kRefusal1254, "", kRefusalText, false, true},
         DecodeRow{"portal_refusal_page", "@login_refused.html", "text/html;charset=windows-1254",
                   u"Güvenlik kodu hatalı girildi", false, true},
         DecodeRow{"portal_refusal_page_meta_only", "@login_refused.html", "", u"Güvenlik kodu hatalı girildi", false,
@@ -152,7 +160,11 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeRow{"portal_login_answer", "@login_ok.html", "text/html;charset=windows-1254",
                   u"Kullanıcı Sözleşmesi", false, false},
         DecodeRow{"portal_transfer_refusal", "@transfer_error.html", "text/html;charset=windows-1254",
-                  u"Oturumunuzun süresi dolmuştur", false, true}),
+                  u"Oturumunuzun süresi dolmuştur", false, true},
+        DecodeRow{"portal_refusal_page_iso_8859_1", "@login_refused.html", "text/html;charset=ISO-8859-1",
+                  u"Güvenlik kodu hatalı girildi", false, true},
+        DecodeRow{"portal_transfer_page_iso_8859_1", "@transfer.html", "text/html;charset=ISO-8859-1",
+                  u"Ağustos", false, false}),
     [](const ::testing::TestParamInfo<DecodeRow>& info) { return std::string(info.param.name); });
 
 TEST(ServerErrorText, IsTheFourthCellAsPlainText) {

@@ -54,6 +54,9 @@ const char kHelp[] =
     "                                 to the top-level window FindWindow(CLASS, NAME) finds\n"
     "                                 ('-' for either means any, #N a class atom; a name with\n"
     "                                 spaces in double quotes) -> {hwnd, result}\n"
+    "  dpi-changed OLD NEW            WM_DPICHANGED to the dialog as Windows sends it: the window's\n"
+    "                                 rectangle, its size scaled by NEW / OLD, as the suggested one\n"
+    "                                 -> {result, suggested:[x,y,w,h]}\n"
     "  pixels ID FILE.bmp             the control's image (client area, border excluded)\n"
     "                                 -> {width, height, source:\"bitmap\"|\"screen\"}\n"
     "  screenshot FILE.bmp            the dialog's window rectangle from the screen -> {width, height}\n"
@@ -394,6 +397,40 @@ JsonLine Send(std::string_view rest) {
   return SendTo(g_target.dialog, rest, "usage: send MSG WPARAM LPARAM", false);
 }
 
+// WM_DPICHANGED as Windows sends it when the window moves to a monitor of
+// another scale: the new DPI in both halves of wParam, and in lParam a
+// suggested rectangle, the window's own with its size scaled by NEW / OLD.
+// The rectangle is written into the target's memory, as the message's
+// pointer must point there.
+JsonLine DpiChanged(std::string_view rest) {
+  if (!g_target.dialog || !::IsWindow(g_target.dialog)) return Error("no window");
+  long long oldDpi = 0, newDpi = 0;
+  if (!Numbers(rest, {&oldDpi, &newDpi}) || oldDpi <= 0 || newDpi <= 0 || oldDpi > 0xFFFF || newDpi > 0xFFFF)
+    return Error("usage: dpi-changed OLD_DPI NEW_DPI");
+  const int from = static_cast<int>(oldDpi), to = static_cast<int>(newDpi);
+  RECT r{};
+  ::GetWindowRect(g_target.dialog, &r);
+  const RECT suggested{r.left, r.top, r.left + ::MulDiv(r.right - r.left, to, from),
+                       r.top + ::MulDiv(r.bottom - r.top, to, from)};
+  const orvix::win::UniqueHandleNull process(
+      ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, g_target.pid));
+  if (!process) return Error("no process");
+  void* remote =
+      ::VirtualAllocEx(process.get(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remote) return Error("no memory");
+  SIZE_T written = 0;
+  DWORD_PTR result = 0;
+  const bool sent = ::WriteProcessMemory(process.get(), remote, &suggested, sizeof suggested, &written) &&
+                    written == sizeof suggested &&
+                    ::SendMessageTimeoutW(g_target.dialog, WM_DPICHANGED, MAKEWPARAM(to, to),
+                                          reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
+  ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+  if (!sent) return Error("timeout");
+  return JsonLine()
+      .Int("result", static_cast<std::int64_t>(static_cast<LRESULT>(result)))
+      .Raw("suggested", Rect(suggested));
+}
+
 JsonLine SendClass(std::string_view rest) {
   const std::wstring cls = Widen(NextWord(rest));
   const std::wstring name = Widen(NextWord(rest));
@@ -494,6 +531,7 @@ int main(int argc, char** argv) {
     else if (command == "link") Reply(Link(rest));
     else if (command == "send") Reply(Send(rest));
     else if (command == "send-class") Reply(SendClass(rest));
+    else if (command == "dpi-changed") Reply(DpiChanged(rest));
     else if (command == "pixels") Reply(Pixels(rest));
     else if (command == "screenshot") Reply(Screenshot(rest));
     else if (command == "focus-window") Reply(FocusWindow());
