@@ -39,8 +39,9 @@ struct Label {
   PortalCharset charset;
 };
 
-// The labels browsers give these three decoders (the WHATWG encoding
-// table), lower case.
+// The labels browsers give the Windows-1254, Windows-1252 and UTF-8
+// decoders (the WHATWG encoding table), lower case; the Western ones read
+// as Windows-1254 here (see PortalCharset).
 constexpr std::array kLabels = {
     Label{"windows-1254", PortalCharset::kWindows1254},   Label{"cp1254", PortalCharset::kWindows1254},
     Label{"x-cp1254", PortalCharset::kWindows1254},       Label{"iso-8859-9", PortalCharset::kWindows1254},
@@ -48,15 +49,15 @@ constexpr std::array kLabels = {
     Label{"iso_8859-9", PortalCharset::kWindows1254},     Label{"iso_8859-9:1989", PortalCharset::kWindows1254},
     Label{"iso-ir-148", PortalCharset::kWindows1254},     Label{"csisolatin5", PortalCharset::kWindows1254},
     Label{"latin5", PortalCharset::kWindows1254},         Label{"l5", PortalCharset::kWindows1254},
-    Label{"windows-1252", PortalCharset::kWindows1252},   Label{"cp1252", PortalCharset::kWindows1252},
-    Label{"x-cp1252", PortalCharset::kWindows1252},       Label{"iso-8859-1", PortalCharset::kWindows1252},
-    Label{"iso8859-1", PortalCharset::kWindows1252},      Label{"iso88591", PortalCharset::kWindows1252},
-    Label{"iso_8859-1", PortalCharset::kWindows1252},     Label{"iso_8859-1:1987", PortalCharset::kWindows1252},
-    Label{"iso-ir-100", PortalCharset::kWindows1252},     Label{"csisolatin1", PortalCharset::kWindows1252},
-    Label{"latin1", PortalCharset::kWindows1252},         Label{"l1", PortalCharset::kWindows1252},
-    Label{"cp819", PortalCharset::kWindows1252},          Label{"ibm819", PortalCharset::kWindows1252},
-    Label{"us-ascii", PortalCharset::kWindows1252},       Label{"ascii", PortalCharset::kWindows1252},
-    Label{"ansi_x3.4-1968", PortalCharset::kWindows1252}, Label{"utf-8", PortalCharset::kUtf8},
+    Label{"windows-1252", PortalCharset::kWindows1254},   Label{"cp1252", PortalCharset::kWindows1254},
+    Label{"x-cp1252", PortalCharset::kWindows1254},       Label{"iso-8859-1", PortalCharset::kWindows1254},
+    Label{"iso8859-1", PortalCharset::kWindows1254},      Label{"iso88591", PortalCharset::kWindows1254},
+    Label{"iso_8859-1", PortalCharset::kWindows1254},     Label{"iso_8859-1:1987", PortalCharset::kWindows1254},
+    Label{"iso-ir-100", PortalCharset::kWindows1254},     Label{"csisolatin1", PortalCharset::kWindows1254},
+    Label{"latin1", PortalCharset::kWindows1254},         Label{"l1", PortalCharset::kWindows1254},
+    Label{"cp819", PortalCharset::kWindows1254},          Label{"ibm819", PortalCharset::kWindows1254},
+    Label{"us-ascii", PortalCharset::kWindows1254},       Label{"ascii", PortalCharset::kWindows1254},
+    Label{"ansi_x3.4-1968", PortalCharset::kWindows1254}, Label{"utf-8", PortalCharset::kUtf8},
     Label{"utf8", PortalCharset::kUtf8},                  Label{"unicode-1-1-utf-8", PortalCharset::kUtf8},
     Label{"unicode11utf8", PortalCharset::kUtf8},         Label{"unicode20utf8", PortalCharset::kUtf8},
     Label{"x-unicode20utf8", PortalCharset::kUtf8},
@@ -302,7 +303,7 @@ std::u16string DecodePortalText(std::string_view body, std::string_view contentT
     if (DecodeUtf8Strict(body, text)) return text;
     // Not UTF-8 after all: the portal's own code page under a wrong label.
   }
-  return codepage::Decode(charset == PortalCharset::kWindows1252 ? 1252 : 1254, body);
+  return codepage::Decode(1254, body);
 }
 
 }  // namespace orvix

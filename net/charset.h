@@ -2,7 +2,8 @@
 // declares, whatever the code page of the Windows it runs on.
 //
 // The quota portal writes its pages in the Turkish Windows code page and
-// says so, or says nothing. A Turkish user may run Windows in another
+// says so, or says nothing, or (its servlet container, on a page it was told
+// nothing about) says ISO-8859-1. A Turkish user may run Windows in another
 // language, so the system code page is no guide; the answer's own
 // declaration is, as in a browser: a UTF-8 byte order mark, else the
 // charset of the Content-Type header, else a <meta> charset near the top of
@@ -18,10 +19,14 @@
 namespace orvix {
 
 // The decoders behind the charset labels the program knows. The labels
-// follow browsers: ISO-8859-9 and Latin-5 decode as Windows-1254, ISO-8859-1
-// and US-ASCII as Windows-1252 (they differ only in 0x80..0x9F, where the
-// ISO tables have control characters no page means).
-enum class PortalCharset { kWindows1254, kWindows1252, kUtf8 };
+// follow browsers (ISO-8859-9 and Latin-5 decode as Windows-1254), with one
+// exception: a Western label (ISO-8859-1 and its aliases, US-ASCII,
+// windows-1252) decodes as Windows-1254 too. It is the label a servlet
+// container puts on a page it knows nothing about, and this portal's bytes
+// are Turkish whatever the label: Windows-1252 agrees with Windows-1254 on
+// every byte but six letters (Ð ð Ý ý Þ þ against Ğ ğ İ ı Ş ş), and the
+// Western six never occur in the portal's pages.
+enum class PortalCharset { kWindows1254, kUtf8 };
 
 // The decoder of a charset label (ASCII case and surrounding blanks do not
 // count); nothing for a label the program does not know.
