@@ -65,6 +65,26 @@ std::string QueryHeader(HINTERNET request, DWORD infoLevel) {
   return std::string(text.substr(0, text.find('\0')));
 }
 
+// Every Set-Cookie value, in order, each cut at its first NUL. A value that
+// does not fit the buffer is left out and the next one read; the first
+// header that is not there ends the list. At most kMaxSetCookies are read.
+constexpr DWORD kMaxSetCookies = 64;
+std::vector<std::string> QuerySetCookies(HINTERNET request) {
+  std::vector<std::string> values;
+  for (DWORD i = 0; i < kMaxSetCookies; ++i) {
+    char buffer[kHeaderBufferSize] = {};
+    DWORD length = sizeof buffer;
+    DWORD index = i;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_SET_COOKIE, buffer, &length, &index)) {
+      if (::GetLastError() == ERROR_INSUFFICIENT_BUFFER) continue;
+      break;
+    }
+    const std::string_view text(buffer, length < sizeof buffer ? length : sizeof buffer);
+    values.emplace_back(text.substr(0, text.find('\0')));
+  }
+  return values;
+}
+
 // The body length the answer announced, when the body must have it (not
 // for HEAD, 1xx, 204 or 304 answers). WinInet reports a connection that
 // closes before the announced end as a plain end of data, so this is how a
@@ -134,12 +154,13 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
 
   // Deliberately no INTERNET_FLAG_IGNORE_CERT_* flags: the portal sends the
   // user's password, so a certificate WinInet does not trust must end the
-  // request. WinInet's cache is bypassed only on request; its cookie store
-  // always stays on.
+  // request. WinInet's cache and its cookie store are left out only on
+  // request.
   DWORD flags = INTERNET_FLAG_HYPERLINK;
   if (Secure) flags |= INTERNET_FLAG_SECURE;
   if (!FollowRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (BypassCache) flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+  if (!CookieStore) flags |= INTERNET_FLAG_NO_COOKIES;
   // Declared after the connection, so it is closed before it.
   const UniqueInternet request(::HttpOpenRequestA(connection.get(), fields_[kMethod].c_str(),
                                                   fields_[kPath].c_str(), fields_[kVersion].c_str(),
@@ -161,6 +182,7 @@ std::int32_t TRequest::Execute(HINTERNET internet) {
   if (!sent) return -1;
 
   response_->SetField(response_field::kSetCookie, QueryHeader(request.get(), HTTP_QUERY_SET_COOKIE));
+  response_->SetCookies = QuerySetCookies(request.get());
   response_->SetField(response_field::kContentType, QueryHeader(request.get(), HTTP_QUERY_CONTENT_TYPE));
   response_->RawHeaders = QueryHeader(request.get(), HTTP_QUERY_RAW_HEADERS_CRLF);
   std::uint64_t announced = 0;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "text/win_handles.h"
 
@@ -57,6 +58,10 @@ class TResponse {
   // The whole body as read, from its first byte, without any conversion.
   std::string GetText() const { return Content; }
 
+  // Every Set-Cookie value of the answer, in the order received (slot 4
+  // holds only the first); a value too long for the header buffer is left
+  // out.
+  std::vector<std::string> SetCookies;
   // Body bytes in arrival order.
   std::string Content;
   // All response header lines as WinInet gives them (status line first,
@@ -109,6 +114,10 @@ class TRequest {
   // WinInet's cache (for answers that must never be reused, such as the
   // security code).
   bool BypassCache = false;
+  // When false, WinInet's cookie store is left out: it neither adds the
+  // cookies it keeps to the request nor keeps those of the answer (the
+  // caller sends and keeps cookies itself).
+  bool CookieStore = true;
 
  private:
   // Appends the header line for a non-empty value; format holds one "%s".

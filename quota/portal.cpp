@@ -26,14 +26,15 @@ StepInfo InfoOf(Step step) {
   return {"", "GET", 0, 0};
 }
 
-PortalRequest RequestFor(Step step, std::string_view sessionCookie, std::string body) {
+PortalRequest RequestFor(Step step, const PortalCookies& cookies, std::string body) {
   const StepInfo info = InfoOf(step);
   PortalRequest r;
   r.host = hosts::kQuotaPortalHost;
   r.path = info.path;
   r.method = info.method;
   r.connection = "Keep-Alive";
-  if (step != Step::kLoginPage) r.cookie = CookieHeaderFor(sessionCookie);
+  if (step != Step::kLoginPage) r.cookie = cookies.Header();
+  r.cookieStore = false;
   if (step == Step::kLoginForm) {
     r.contentType = "application/x-www-form-urlencoded";
     r.body = std::move(body);

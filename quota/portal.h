@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "quota/session.h"
+
 namespace orvix::portal {
 
 enum class Step { kLoginPage, kImage, kSound, kLoginForm, kAgreement, kTransfer };
@@ -40,11 +42,14 @@ struct PortalRequest {
   std::string connection;   // the Connection header value
   std::string body;
   bool fresh = false;       // always from the portal, never kept in a cache
+  // WinInet's own cookie store: off, the program sends and keeps the
+  // portal's cookies itself (PortalCookies).
+  bool cookieStore = true;
 };
 
-// The request of a step. sessionCookie is "JSESSIONID=..." or empty; the
-// login page never sends a cookie. body is used by the login form only.
-PortalRequest RequestFor(Step step, std::string_view sessionCookie, std::string body = {});
+// The request of a step, with the cookies kept so far; the login page never
+// sends a cookie. body is used by the login form only.
+PortalRequest RequestFor(Step step, const PortalCookies& cookies, std::string body = {});
 
 // The portal's address of a path, as a URL ("https://host/path").
 std::string PortalUrl(std::string_view path);

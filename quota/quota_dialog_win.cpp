@@ -76,7 +76,7 @@ struct DialogState {
   Rendering rendering = Rendering::kColour;
   Phase phase = Phase::kWaiting;
   bool loggedIn = false;
-  std::string sessionCookie;
+  PortalCookies cookies;  // the portal's, the session among them
   std::u16string imagePath;  // the saved security-code files; empty when none
   std::u16string soundPath;
   win::UniqueFont codeFont;
@@ -248,7 +248,7 @@ bool Busy() { return CurrentInetThread() != nullptr; }
 
 // Sends one portal request on the worker; 0 when it started.
 std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
-  portal::PortalRequest wanted = portal::RequestFor(step, s.sessionCookie, std::move(body));
+  portal::PortalRequest wanted = portal::RequestFor(step, s.cookies, std::move(body));
   const std::int32_t started = StartInetThread(s.dialog, portal::InfoOf(step).message, [&](TRequest& r) {
     using namespace request_field;
     r.Secure = true;
@@ -260,9 +260,7 @@ std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
     r.SetField(kContentType, wanted.contentType);
     r.Body = wanted.body;
     r.BypassCache = wanted.fresh;
-    // WinInet's cookie store stays on beside the explicit header: a cookie
-    // the portal sets next to the session (a load balancer's, say) goes back
-    // with every later request.
+    r.CookieStore = wanted.cookieStore;
   });
   WipeText(wanted.body);
   return started;
@@ -296,7 +294,7 @@ void StartQuery(DialogState& s) {
   s.loggedIn = false;
   Forget(s.imagePath);
   Forget(s.soundPath);
-  s.sessionCookie.clear();
+  s.cookies.Clear();
   OpenInternet();
   SetPhase(s, Phase::kWaiting);
   RunStep(s, Step::kLoginPage);
@@ -365,15 +363,10 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
     return;
   }
   const TResponse& response = worker->Request().Response();
+  for (const std::string& setCookie : response.SetCookies) s.cookies.Take(setCookie);
   switch (message) {
     case portal::kLoginPageDone:
-      s.sessionCookie = SessionCookieFrom(response.GetField(response_field::kSetCookie));
       worker.reset();
-      // WinInet sends the cookies it keeps for the portal (the session and
-      // whatever else the portal set) beside our own header on Windows, and
-      // in its place under Wine: the consent cookie goes into its store too,
-      // so every later request carries it either way.
-      if (!s.sessionCookie.empty()) ::InternetSetCookieA(portal::PortalUrl("/adslkota/").c_str(), nullptr, kConsentCookie);
       RunStep(s, Step::kImage);
       return;
     case portal::kImageDone:

@@ -94,10 +94,15 @@ int main(int argc, char** argv) {
         !response.GetField(i).empty())
       ++badSet;
   }
+  std::string setCookies;
+  for (const std::string& value : response.SetCookies) {
+    setCookies += setCookies.empty() ? "\"" : ",\"";
+    setCookies += B64(value) + "\"";
+  }
   std::printf(
-      "{\"result\":%d,\"setcookie\":\"%s\",\"contenttype\":\"%s\",\"raw_headers\":\"%s\",\"body\":\"%s\","
+      "{\"result\":%d,\"setcookies\":[%s],\"setcookie\":\"%s\",\"contenttype\":\"%s\",\"raw_headers\":\"%s\",\"body\":\"%s\","
       "\"body_len\":%zu,\"bad_get\":%d,\"bad_set\":%d}\n",
-      result, B64(response.GetField(orvix::response_field::kSetCookie)).c_str(),
+      result, setCookies.c_str(), B64(response.GetField(orvix::response_field::kSetCookie)).c_str(),
       B64(response.GetField(orvix::response_field::kContentType)).c_str(),
       B64(response.RawHeaders).c_str(), B64(response.GetText()).c_str(), response.Content.size(), badGet,
       badSet);

@@ -60,6 +60,8 @@ class Wire(unittest.TestCase):
                 # 1023 bytes and its terminator fill the buffer; one more does not fit.
                 route("/cookie-fits", headers=[["Set-Cookie", "c=" + "x" * 1021]], body="fits"),
                 route("/cookie-long", headers=[["Set-Cookie", "c=" + "x" * 1022]], body="long"),
+                route("/cookie-long-between", headers=[["Set-Cookie", "a=1"], ["Set-Cookie", "c=" + "x" * 1022],
+                                                       ["Set-Cookie", "b=2"]], body="long"),
                 route("/moved", status=302, headers=[["Location", "http://%s/target" % HOST]]),
                 route("/target", body="arrived"),
                 route("/big", body_file=big_file),
@@ -100,6 +102,8 @@ class Wire(unittest.TestCase):
         for key in ("setcookie", "contenttype", "raw_headers", "body"):
             if key in result:
                 result[key] = base64.b64decode(result[key])
+        if "setcookies" in result:
+            result["setcookies"] = [base64.b64decode(v) for v in result["setcookies"]]
         if "bad_get" in result:
             self.assertEqual(result["bad_get"], 0, "slot -1 or 12 reported text")
             self.assertEqual(result["bad_set"], 0, "a response slot other than 4 and 5 was filled")
@@ -172,16 +176,21 @@ class Wire(unittest.TestCase):
                 self.assertIn(page, r["body"])
 
     def test_set_cookie_slot(self):
+        # Slot 4 holds the first value; the list every value, in order.
         r = self.request("/cookies", "--secure")
         self.assertEqual(r["setcookie"], b"JSESSIONID=ABC; Path=/adslkota")
+        self.assertEqual(r["setcookies"], [b"JSESSIONID=ABC; Path=/adslkota", b"second=2"])
         r = self.request("/cookie-fits")
         self.assertEqual((r["result"], r["setcookie"]), (0, b"c=" + b"x" * 1021))
         # Too long: the slot stays empty, and so do the raw headers, which
-        # hold the value too; the body is still read.
+        # hold the value too; the body is still read. The list leaves out
+        # only that value.
         r = self.request("/cookie-long")
         self.assertEqual((r["result"], r["setcookie"], r["raw_headers"], r["body"]), (0, b"", b"", b"long"))
+        r = self.request("/cookie-long-between")
+        self.assertEqual((r["result"], r["setcookies"]), (0, [b"a=1", b"b=2"]))
         r = self.request("/page?a=1&b=2")
-        self.assertEqual(r["setcookie"], b"")
+        self.assertEqual((r["setcookie"], r["setcookies"]), (b"", []))
 
     def test_port_follows_secure_flag(self):
         self.request("/page?a=1&b=2", "--secure")

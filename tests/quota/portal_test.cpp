@@ -33,16 +33,21 @@ TEST(PortalRequests, EachStepSendsItsPathMethodAndCookie) {
     EXPECT_EQ(info.message, row.message);
     EXPECT_EQ(info.statusText, row.status);
 
-    const PortalRequest withSession = RequestFor(row.step, "JSESSIONID=ABC", "body");
+    PortalCookies cookies;
+    cookies.Take("JSESSIONID=ABC; Path=/adslkota");
+    cookies.Take("LB=1");
+    const PortalRequest withSession = RequestFor(row.step, cookies, "body");
     EXPECT_EQ(withSession.path, row.path);
     EXPECT_EQ(withSession.method, row.method);
     EXPECT_EQ(withSession.host, "adslkota.orvix.example");
     EXPECT_EQ(withSession.connection, "Keep-Alive");
     EXPECT_EQ(withSession.fresh, row.fresh);
-    // The login page never sends a cookie; the others the consent cookie
-    // and the session, and nothing at all while there is no session.
-    EXPECT_EQ(withSession.cookie, row.step == Step::kLoginPage ? "" : "usageConfirm=true; JSESSIONID=ABC");
-    EXPECT_EQ(RequestFor(row.step, "").cookie, "");
+    // The login page never sends a cookie; the others the consent cookie,
+    // the session and the portal's other cookies, and nothing at all while
+    // there is none. WinInet's cookie store adds none and keeps none.
+    EXPECT_EQ(withSession.cookie, row.step == Step::kLoginPage ? "" : "usageConfirm=true; JSESSIONID=ABC; LB=1");
+    EXPECT_EQ(RequestFor(row.step, PortalCookies()).cookie, "");
+    EXPECT_FALSE(withSession.cookieStore);
     const bool form = row.step == Step::kLoginForm;
     EXPECT_EQ(withSession.contentType, form ? "application/x-www-form-urlencoded" : "");
     EXPECT_EQ(withSession.body, form ? "body" : "");

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "net/charset.h"
 #include "quota/session.h"
@@ -29,9 +30,52 @@ TEST(SessionCookie, TakesJsessionIdUpToItsSemicolon) {
   EXPECT_EQ(SessionCookieFrom("JSESSIONID=ABC\nX: 1"), "JSESSIONID=ABC");
 }
 
+// The Set-Cookie values of the portal's answers, one list an answer, and
+// the one Cookie header every later request then carries.
 TEST(SessionCookie, LaterRequestsSendTheConsentCookieFirst) {
-  EXPECT_EQ(CookieHeaderFor("JSESSIONID=ABC"), "usageConfirm=true; JSESSIONID=ABC");
-  EXPECT_EQ(CookieHeaderFor(""), "");
+  const struct {
+    std::vector<std::vector<std::string>> answers;
+    const char* header;
+  } rows[] = {
+      {{{"JSESSIONID=ABC"}}, "usageConfirm=true; JSESSIONID=ABC"},
+      {{}, ""},
+      // The bundled portal: the session, then the load balancer's cookie.
+      {{{"JSESSIONID=0A7F.kota02; Path=/adslkota; Secure; HttpOnly", "LBKOTA=kota02; Path=/"}},
+       "usageConfirm=true; JSESSIONID=0A7F.kota02; LBKOTA=kota02"},
+      {{{"LBKOTA=kota02; Path=/", "JSESSIONID=ABC; Path=/adslkota"}}, "usageConfirm=true; JSESSIONID=ABC; LBKOTA=kota02"},
+      // The session in a later pair; the first pair is a cookie of its own.
+      {{{"lang=tr; JSESSIONID=S0UND; Path=/"}}, "usageConfirm=true; JSESSIONID=S0UND; lang=tr"},
+      // Attributes are no cookies.
+      {{{"JSESSIONID=A; Path=/; Domain=adslkota.orvix.example; Expires=Wed, 09 Jun 2021 10:18:14 GMT; "
+         "Max-Age=3600; Secure; HttpOnly; SameSite=Lax"}},
+       "usageConfirm=true; JSESSIONID=A"},
+      // Without a session only the portal's others go back.
+      {{{"LBKOTA=kota02; Path=/"}}, "LBKOTA=kota02"},
+      // Set again: the new value in the old place; never two of a name.
+      {{{"JSESSIONID=A", "LB=1", "x=1"}, {"LB=2", "JSESSIONID=B; Path=/"}}, "usageConfirm=true; JSESSIONID=B; LB=2; x=1"},
+      {{{"LB=1", "LB=2"}}, "LB=2"},
+      {{{"lang=tr; JSESSIONID=A; JSESSIONID=B"}}, "usageConfirm=true; JSESSIONID=A; lang=tr"},
+      // The consent cookie is the program's own.
+      {{{"usageConfirm=false", "JSESSIONID=A"}}, "usageConfirm=true; JSESSIONID=A"},
+      // Blanks around names and values go; pairs without a name or "=" count
+      // for nothing.
+      {{{"  LB = 1 ; Path=/", "=x", "garbage; JSESSIONID=A"}}, "usageConfirm=true; JSESSIONID=A; LB=1"},
+      // The portal writes the session's name in capitals: another is no session.
+      {{{"jsessionid=abc"}}, "jsessionid=abc"},
+      // A line break would start a header of its own in the next request.
+      {{{"LB=1\r\nX-Injected: 1", "JSESSIONID=A\nX: 1; Path=/"}}, "usageConfirm=true; JSESSIONID=A; LB=1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.header);
+    PortalCookies cookies;
+    for (const auto& answer : row.answers) {
+      for (const std::string& setCookie : answer) cookies.Take(setCookie);
+    }
+    EXPECT_EQ(cookies.Header(), row.header);
+    // A new login page starts with none.
+    cookies.Clear();
+    EXPECT_EQ(cookies.Header(), "");
+  }
 }
 
 class RefusalTest : public ::testing::Test {

@@ -5,6 +5,7 @@
 // decode back to what was given (up to a NUL, where the encoding stops), and
 // nothing that goes into a header line or the request line carries a line
 // break.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -86,23 +87,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fields[3].second == UpToNul(code) && fields[4] == std::pair<std::string, std::string>("lang", "tr"),
         "the login form holds exactly its five fields");
 
-  // The cookie rule on the input as a Set-Cookie value (a header value as
+  // The cookie rules on the input as a Set-Cookie value (a header value as
   // the request reads it: up to a NUL).
   const std::string_view setCookie = UpToNul(input);
   const std::string session = SessionCookieFrom(setCookie);
-  const std::size_t at = setCookie.find("JSESSIONID");
-  if (at == std::string_view::npos) {
-    Check(session.empty(), "no JSESSIONID, no session");
-  } else {
-    Check(session.starts_with("JSESSIONID") && setCookie.substr(at).starts_with(session),
-          "the cookie from JSESSIONID on");
-    Check(session.find(';') == std::string::npos, "the cookie ends before a semicolon");
+  Check(session.empty() || (session.starts_with("JSESSIONID=") && setCookie.find("JSESSIONID") != std::string_view::npos),
+        "the session is a JSESSIONID pair of the value");
+  Check(session.find(';') == std::string::npos, "the cookie ends before a semicolon");
+  PortalCookies cookies;
+  cookies.Take(setCookie);
+  cookies.Take(setCookie);  // set again: still one value a name
+  const std::string header = cookies.Header();
+  Check(session.empty() == !header.starts_with("usageConfirm=true; JSESSIONID="), "the consent cookie with a session");
+  std::vector<std::string_view> names;
+  for (std::size_t start = 0; start < header.size();) {
+    const std::size_t end = std::min(header.find("; ", start), header.size());
+    const std::string_view pair = std::string_view(header).substr(start, end - start);
+    const std::string_view name = pair.substr(0, pair.find('='));
+    Check(std::find(names.begin(), names.end(), name) == names.end(), "one value a name");
+    names.push_back(name);
+    start = end + 2;
   }
-  const std::string header = CookieHeaderFor(session);
-  Check(session.empty() ? header.empty() : header == "usageConfirm=true; " + session, "the cookie header");
   for (portal::Step step : {portal::Step::kLoginPage, portal::Step::kImage, portal::Step::kSound,
                             portal::Step::kLoginForm, portal::Step::kAgreement, portal::Step::kTransfer}) {
-    const portal::PortalRequest r = portal::RequestFor(step, session, body);
+    const portal::PortalRequest r = portal::RequestFor(step, cookies, body);
     for (const std::string* text : {&r.host, &r.path, &r.method, &r.cookie, &r.contentType, &r.connection})
       Check(NoLineBreak(*text), "no line break in a header or the request line");
   }
