@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <utility>
 
@@ -54,9 +55,24 @@ enum class Phase { kWaiting, kEntry, kReport, kFailure, kClosed };
 // Tonlarında", "Siyah-Beyaz"); kept to draw it again at a new DPI.
 enum class Rendering { kColour, kGrey, kBlackWhite };
 
-// Posted to itself after a DPI change, once the dialog manager has resized
-// the dialog and laid out its controls for the new DPI.
+// Posted to itself after a DPI change, once the dialog manager has done
+// what it does for the new DPI.
 constexpr UINT kMsgDpiSettled = WM_APP + 1;
+
+// The template's controls, every one laid out again on a DPI change.
+constexpr std::array kLaidOut = {IDC_GROUP,    IDC_CAPTCHA_IMAGE, IDC_STATUS, IDC_CODE_EDIT, IDOK,
+                                 IDC_LINK,     IDC_RESTART,       IDC_CLOSE,  IDC_REFRESH};
+
+// The template as the dialog manager laid it out, in dialog units.
+struct TemplateLayout {
+  struct Units {
+    int x, y, cx, cy;
+  };
+  bool known = false;
+  int fontPoints = 0;  // the dialog font's size
+  SIZE client{};
+  std::array<Units, kLaidOut.size()> controls{};
+};
 
 // Everything the dialog keeps for its life. Lives in RunQuotaDialog's frame,
 // so it outlasts the window: a handler that finds the window destroyed
@@ -71,6 +87,8 @@ struct DialogState {
   int room = 0;      // how far the controls below the picture were moved down for it
   int dpi = kBaseDpi;
   DialogMetrics metrics = MetricsForDpi(kBaseDpi);
+  TemplateLayout layout;
+  win::UniqueFont dialogFont;  // the controls' font after a DPI change
   RECT suggested{};  // where a DPI change asks the dialog to go
   bool hasSuggested = false;
   Rendering rendering = Rendering::kColour;
@@ -469,6 +487,92 @@ int NotifiedLink(HWND link, const NMLINK& notice) {
   return notice.item.iLink;
 }
 
+// The dialog base units of a font as the dialog manager measures them:
+// the average width of the 52 Latin letters, rounded, and the character
+// height.
+SIZE BaseUnitsOf(HFONT font) {
+  const win::WindowDc screen(nullptr);
+  if (!screen || !font) return {};
+  const win::ScopedSelectObject selected(screen.get(), font);
+  TEXTMETRICW metrics{};
+  SIZE letters{};
+  const wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  if (!::GetTextMetricsW(screen.get(), &metrics) || !::GetTextExtentPoint32W(screen.get(), kLetters, 52, &letters))
+    return {};
+  return {(letters.cx / 26 + 1) / 2, metrics.tmHeight};
+}
+
+// Where the dialog manager put the template's controls and how large it
+// made the client area, in dialog units, read back before any move of our
+// own; and the dialog font's size in points.
+void RememberTemplate(DialogState& s) {
+  RECT units{0, 0, 4, 8};
+  if (!::MapDialogRect(s.dialog, &units) || units.right <= 0 || units.bottom <= 0) return;
+  const auto across = [&](LONG pixels) { return ::MulDiv(pixels, 4, units.right); };
+  const auto down = [&](LONG pixels) { return ::MulDiv(pixels, 8, units.bottom); };
+  RECT client{};
+  ::GetClientRect(s.dialog, &client);
+  s.layout.client = {across(client.right), down(client.bottom)};
+  for (std::size_t i = 0; i < kLaidOut.size(); ++i) {
+    const RECT r = ItemRect(s, kLaidOut[i]);
+    s.layout.controls[i] = {across(r.left), down(r.top), across(r.right - r.left), down(r.bottom - r.top)};
+  }
+  LOGFONTW font{};
+  const auto current = reinterpret_cast<HFONT>(::SendMessageW(s.dialog, WM_GETFONT, 0, 0));
+  if (!current || !::GetObjectW(current, sizeof font, &font) || font.lfHeight == 0) return;
+  s.layout.fontPoints = ::MulDiv(font.lfHeight < 0 ? -font.lfHeight : font.lfHeight, 72, s.dpi);
+  s.layout.known = s.layout.fontPoints > 0;
+}
+
+// Sets the window's client area to the size, its top left corner at the
+// point, whatever the frame around it.
+void SetClientSize(const DialogState& s, POINT at, SIZE client) {
+  RECT window{}, inner{};
+  ::GetWindowRect(s.dialog, &window);
+  ::GetClientRect(s.dialog, &inner);
+  ::SetWindowPos(s.dialog, nullptr, at.x, at.y, client.cx + (window.right - window.left) - inner.right,
+                 client.cy + (window.bottom - window.top) - inner.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The template laid out at the dialog's DPI, as the dialog manager lays it
+// out when it creates the dialog there: the dialog font at that DPI gives
+// the base units, the base units every control's rectangle and the client
+// size, and the controls take that font. The window goes to the suggested
+// position; first at the suggested size too, so that its frame is the frame
+// at the new DPI.
+void LayOutTemplate(DialogState& s) {
+  RECT window{};
+  ::GetWindowRect(s.dialog, &window);
+  POINT at{window.left, window.top};
+  if (s.hasSuggested) {
+    const RECT& r = s.suggested;
+    at = {r.left, r.top};
+    ::SetWindowPos(s.dialog, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    s.hasSuggested = false;
+  }
+  if (!s.layout.known) return;
+  win::UniqueFont font =
+      CreateDialogFontOfHeight(s.dialog, false, ::MulDiv(s.layout.fontPoints, s.dpi, 72), false);
+  const SIZE base = BaseUnitsOf(font.get());
+  if (base.cx <= 0 || base.cy <= 0) return;
+  const auto across = [&](int units) { return ::MulDiv(units, base.cx, 4); };
+  const auto down = [&](int units) { return ::MulDiv(units, base.cy, 8); };
+  for (std::size_t i = 0; i < kLaidOut.size(); ++i) {
+    const TemplateLayout::Units& u = s.layout.controls[i];
+    ::SetWindowPos(Item(s, kLaidOut[i]), nullptr, across(u.x), down(u.y), across(u.cx), down(u.cy),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetClientSize(s, at, {across(s.layout.client.cx), down(s.layout.client.cy)});
+  // The controls' texts in that font too (the code box has its own): in
+  // the old one a caption reaches into the control below it. The old font
+  // goes once no control uses it.
+  for (int id : kLaidOut) {
+    if (id != IDC_CODE_EDIT) SetItemFont(s.dialog, id, font.get());
+  }
+  s.dialogFont = std::move(font);
+}
+
 void OnInitDialog(DialogState& s, HWND dialog) {
   s.dialog = dialog;
   QuotaDialog = dialog;
@@ -476,6 +580,7 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   // figure of our own is scaled to it.
   s.dpi = WindowDpi(dialog);
   s.metrics = MetricsForDpi(s.dpi);
+  RememberTemplate(s);
   MeasureGroup(s);
   MakeRoomForPicture(s);
   MakeCodeFont(s);
@@ -496,33 +601,28 @@ void OnInitDialog(DialogState& s, HWND dialog) {
 }
 
 // WM_DPICHANGED (the dialog moved to a monitor of another scale), before
-// the dialog manager's own handling. The group box goes back to its saved
-// size first, so that however the dialog manager scales the controls it
-// ends at its saved size for the new DPI; the rest waits for
-// kMsgDpiSettled.
+// the dialog manager's own handling: the suggested rectangle is kept, and
+// the rest waits for kMsgDpiSettled.
 void OnDpiChanging(DialogState& s, WPARAM wParam, LPARAM lParam) {
   if (Closed(s)) return;
-  MoveBelowPicture(s, -s.room);
-  SizeGroup(s, false);
   s.hasSuggested = lParam != 0;
   if (s.hasSuggested) s.suggested = *reinterpret_cast<const RECT*>(lParam);
   ::PostMessageW(s.dialog, kMsgDpiSettled, HIWORD(wParam), 0);
 }
 
-// After a DPI change: the suggested rectangle, the code font, the saved
-// group box size measured again, the layout of the phase, and the picture
-// drawn again at the new size from the saved file.
+// After a DPI change: the template laid out again at the new DPI at the
+// suggested position, the code font, the saved group box size measured
+// again, the room for the picture, the layout of the phase, and the picture
+// drawn again at the new size from the saved file: the dialog opened at
+// that DPI. (The suggested size is the old one scaled, room below the
+// picture included, which does not scale with the DPI.)
 void OnDpiSettled(DialogState& s, int dpi) {
   if (Closed(s)) return;
   s.dpi = dpi > 0 ? dpi : WindowDpi(s.dialog);
   s.metrics = MetricsForDpi(s.dpi);
-  if (s.hasSuggested) {
-    const RECT& r = s.suggested;
-    ::SetWindowPos(s.dialog, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    s.hasSuggested = false;
-  }
+  LayOutTemplate(s);
   MakeCodeFont(s);
+  s.room = 0;
   MeasureGroup(s);
   MakeRoomForPicture(s);
   SizeGroup(s, s.phase != Phase::kEntry);
