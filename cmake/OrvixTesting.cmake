@@ -3,15 +3,47 @@
 #   orvix_add_gtest(<name> SOURCES <files...> [LIBS <targets...>] [WINDOWS_ONLY] [NATIVE_ONLY])
 #
 # Native build: a GoogleTest program whose cases are discovered by CTest
-# (label "native"). Windows build: a GoogleTest program built with MinGW and
-# run under Wine inside the test bench (label "wine"); on the 32-bit build the
-# programs are built but not registered, since they cannot run here.
+# (label "native"). Windows builds: a GoogleTest program built with MinGW and
+# run under Wine inside the test bench (label "wine").
 #
-#   orvix_add_wine_test(<name> COMMAND <cmd...>)
+#   orvix_add_wine_test(<name> COMMAND <cmd...> [TIMEOUT <s>] [LOCKS <locks...>] [ENV <NAME=value...>])
 #
 # Registers a script-driven test (for example a Python driver that starts the
-# fake network and orvix.exe) that needs the Wine bench. Only in the 64-bit
-# Windows build.
+# fake network and orvix.exe) that needs the Wine bench. The script suites
+# run on the width users get, the 32-bit build; the 64-bit build runs them
+# too only where this machine cannot run 32-bit Windows programs, so that
+# they are never lost.
+#
+# Running 32-bit Windows programs needs Debian's 32-bit Wine (wine32:i386,
+# installed by scripts/install-deps.sh) and a kernel that executes i386 code.
+# Some virtual machines refuse it (execve of an i386 program fails with
+# "Exec format error"); there the 32-bit build registers one test that is
+# reported as skipped, with the reason, instead of its Wine tests.
+
+# ORVIX_WINE32_USABLE (ON/OFF) and ORVIX_WINE32_WHY: can 32-bit Windows
+# programs run on this machine.
+function(orvix_probe_wine32)
+  set(usable OFF)
+  set(why "")
+  if(NOT EXISTS /usr/lib/wine/wine OR NOT EXISTS /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll)
+    set(why "Debian's 32-bit Wine (wine32:i386) is not installed")
+  else()
+    find_program(ORVIX_ARCH_TEST arch-test)
+    if(NOT ORVIX_ARCH_TEST)
+      set(why "arch-test is not installed, so it is not known whether this kernel executes i386 code")
+    else()
+      execute_process(COMMAND ${ORVIX_ARCH_TEST} i386 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out
+                      OUTPUT_STRIP_TRAILING_WHITESPACE)
+      if(rc EQUAL 0)
+        set(usable ON)
+      else()
+        set(why "this machine's kernel does not execute i386 code (arch-test: ${out})")
+      endif()
+    endif()
+  endif()
+  set(ORVIX_WINE32_USABLE ${usable} PARENT_SCOPE)
+  set(ORVIX_WINE32_WHY "${why}" PARENT_SCOPE)
+endfunction()
 
 if(WIN32)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -19,10 +51,23 @@ if(WIN32)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(ORVIX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+  orvix_probe_wine32()
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     set(ORVIX_RUN_WINE_TESTS ON)
+    if(ORVIX_WINE32_USABLE)
+      set(ORVIX_RUN_WINE_SCRIPTS OFF)
+    else()
+      set(ORVIX_RUN_WINE_SCRIPTS ON)
+    endif()
   else()
-    set(ORVIX_RUN_WINE_TESTS OFF)
+    set(ORVIX_RUN_WINE_TESTS ${ORVIX_WINE32_USABLE})
+    set(ORVIX_RUN_WINE_SCRIPTS ${ORVIX_WINE32_USABLE})
+    if(NOT ORVIX_WINE32_USABLE)
+      message(STATUS "The 32-bit Windows tests cannot run here: ${ORVIX_WINE32_WHY}")
+      add_test(NAME wine32_unavailable
+               COMMAND sh -c "echo \"32-bit Windows tests not run: $1\"; exit 77" sh "${ORVIX_WINE32_WHY}")
+      set_tests_properties(wine32_unavailable PROPERTIES SKIP_RETURN_CODE 77 LABELS wine)
+    endif()
   endif()
   if(ORVIX_RUN_WINE_TESTS)
     # The wine_bench fixture: one private Wine prefix, Xvfb display and
@@ -82,8 +127,8 @@ function(orvix_add_gtest name)
 endfunction()
 
 function(orvix_add_wine_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LOCKS" ${ARGN})
-  if(NOT (WIN32 AND ORVIX_RUN_WINE_TESTS))
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LOCKS;ENV" ${ARGN})
+  if(NOT (WIN32 AND ORVIX_RUN_WINE_TESTS AND ORVIX_RUN_WINE_SCRIPTS))
     return()
   endif()
   if(NOT ARG_TIMEOUT)
@@ -91,4 +136,7 @@ function(orvix_add_wine_test name)
   endif()
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
   orvix_wine_test_properties(${name} ${ARG_TIMEOUT} ${ARG_LOCKS})
+  if(ARG_ENV)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT ${ARG_ENV})
+  endif()
 endfunction()

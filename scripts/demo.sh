@@ -71,18 +71,26 @@ trap 'kill $net_pid 2>/dev/null; rm -rf "$net_dir"; bash "$root/scripts/wine-ben
 for _ in $(seq 100); do [ -s "$net_dir/port" ] && break; sleep 0.1; done
 export http_proxy=http://127.0.0.1:$(cat "$net_dir/port") https_proxy=http://127.0.0.1:$(cat "$net_dir/port")
 
-echo "== orvix.exe -query {parent}: the quota query"
+# The program users get is the 32-bit one; it runs where this machine runs
+# 32-bit Windows programs (Debian's wine32, a kernel that executes i386
+# code). Elsewhere the demo shows its 64-bit twin and says so.
+program=$root/out/win32/app/orvix.exe
+if ! arch-test i386 >/dev/null 2>&1 || [ ! -f /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]; then
+  echo "== this machine cannot run 32-bit Windows programs: the demo runs the 64-bit orvix.exe"
+  program=$root/out/win64/app/orvix.exe
+fi
+echo "== $program -query {parent}: the quota query"
 desktop=()
 if [ -n "${DISPLAY:-}" ] && [ -t 1 ] && [ -z "${ORVIX_DEMO_HEADLESS:-}" ] && [ -z "${CI:-}" ]; then
   desktop=(--desktop)
 fi
 python3 scripts/demo_query.py --build "$root/out/win64" --inspect "$root/out/native/tools/orvix-inspect/orvix-inspect" \
   --proxy "$http_proxy" --log "$net_dir/requests.jsonl" --out "$root/out/demo" \
-  --code "$(cat tools/fake-network/scenarios/portal/jcaptcha.txt)" "${desktop[@]}" \
+  --code "$(cat tools/fake-network/scenarios/portal/jcaptcha.txt)" "${desktop[@]}" --program "$program" \
   ${ORVIX_DEMO_DPI:+--dpi "$ORVIX_DEMO_DPI"}
 : >"$net_dir/requests.jsonl"
 
-orvix="Z:${root//\//\\}\\out\\win64\\app\\orvix.exe"
+orvix="Z:${program//\//\\}"
 run() {
   echo "== orvix.exe $*"
   local status=0

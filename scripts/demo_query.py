@@ -97,6 +97,7 @@ def main():
     ap.add_argument("--code", required=True)
     ap.add_argument("--desktop", action="store_true")
     ap.add_argument("--dpi", type=int)
+    ap.add_argument("--program", help="the orvix.exe to run (default: the --build tree's)")
     args = ap.parse_args()
     os.environ.setdefault("ORVIX_BINARY_DIR", os.path.abspath(args.build))
     if not args.dpi:
@@ -124,7 +125,7 @@ def run(args):
     folder = make_settings(env, args.inspect)
     print("   settings folder: %s (account.ini, config.ini, receive.wav, error.wav)" % folder)
 
-    orvix = os.path.join(args.build, "app", "orvix.exe")
+    orvix = args.program or os.path.join(args.build, "app", "orvix.exe")
     fake_parent = os.path.join(args.build, "tools", "fake-parent", "fake-parent.exe")
     started = time.monotonic()
     proc = subprocess.Popen([env["ORVIX_WINE"], fake_parent, "--timeout", "600" if args.desktop else "120",

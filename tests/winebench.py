@@ -62,6 +62,19 @@ def run_under_wine(exe, args=(), env_extra=None, timeout=60):
                           stdin=subprocess.DEVNULL)
 
 
+def pointer_digits(exe):
+    """Hex digits of a pointer in the Windows program `exe`: 8 for a 32-bit
+    (PE32) image, 16 for a 64-bit (PE32+) one, read from its own header."""
+    import struct
+    with open(exe, "rb") as f:
+        data = f.read(4096)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("%s is not a PE image" % exe)
+    magic = struct.unpack_from("<H", data, pe + 24)[0]
+    return {0x10B: 8, 0x20B: 16}[magic]
+
+
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 
 
@@ -258,6 +271,11 @@ def main_for(tests):
     line; exits 1 when any failed. A program of this tree that a test leaves
     running fails the script: later tests would share the bench with it."""
     passed = failed = 0
+    program = os.environ.get("ORVIX_PROGRAM")
+    if program and not os.path.isfile(program):
+        print(f"FAIL: the program under test, {program}, is missing (scripts/release.sh builds it)", flush=True)
+        print("0 passed, 1 failed", flush=True)
+        sys.exit(1)
     # By hand: name parts on the command line run only the matching tests.
     wanted = sys.argv[1:]
     tests = [t for t in tests if not wanted or any(w in t.__name__ for w in wanted)]

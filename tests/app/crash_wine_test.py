@@ -13,11 +13,11 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
-from winebench import bench_env, build_file, main_for, run_under_wine  # noqa: E402
+from winebench import bench_env, build_file, main_for, pointer_digits, run_under_wine  # noqa: E402
 
 CRASH = build_file("tests/app/crash-test.exe")
 SRC = os.environ["ORVIX_SOURCE_DIR"]
-POINTER_DIGITS = 16  # the 64-bit build
+POINTER_DIGITS = pointer_digits(CRASH)  # as the program under test prints them
 
 LINE = re.compile(
     r"^(?P<time>\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) job=(?P<job>\S+) code=(?P<code>\S+)"

@@ -24,7 +24,9 @@ from uidriver import UiDriver, bmp_to_png, read_bmp  # noqa: E402
 from winebench import PeakMemory, bench_env, build_file, display_dpi, main_for, windows_path  # noqa: E402
 
 SRC = os.environ["ORVIX_SOURCE_DIR"]
-ORVIX = build_file("app/orvix.exe")
+# The program under test: this tree's, or the file that ships (the release
+# test names out/release/orvix.exe here).
+ORVIX = os.environ.get("ORVIX_PROGRAM") or build_file("app/orvix.exe")
 FAKE_PARENT = build_file("tools/fake-parent/fake-parent.exe")
 HELPER = build_file("tests/tasks/task-helper.exe")
 CLOSE_PROBE = build_file("tests/quota/quota-close-probe.exe")

@@ -14,7 +14,9 @@ sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
 from winebench import PeakMemory, bench_env, build_file, main_for, run_under_wine, run_with_fake_parent  # noqa: E402
 
-ORVIX = build_file("app/orvix.exe")
+# The program under test: this tree's, or the file that ships (the release
+# test names out/release/orvix.exe here).
+ORVIX = os.environ.get("ORVIX_PROGRAM") or build_file("app/orvix.exe")
 HELPER = build_file("tests/tasks/task-helper.exe")
 
 
