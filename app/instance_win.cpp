@@ -15,7 +15,7 @@ TSingleInstance::~TSingleInstance() {
 
 namespace {
 
-LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kMsgBringDialogToFront:
       if (QuotaDialog) {
@@ -33,6 +33,17 @@ LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
       break;
   }
   return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Called through user32, whose frames no exception may cross. Nothing here
+// allocates today (the dialog guards its own handlers); should a fault come
+// anyway, the message is answered as unknown ones are.
+LRESULT CALLBACK InstanceWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  try {
+    return HandleMessage(hwnd, msg, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
 }
 
 }  // namespace

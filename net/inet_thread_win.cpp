@@ -103,8 +103,12 @@ void TInetThread::Execute() {
 
 TInetThread* CurrentInetThread() { return g_worker.get(); }
 
+bool InetThreadBusy() { return g_worker || g_waitedFor; }
+
 std::int32_t StartInetThread(HWND window, UINT message, const std::function<void(TRequest&)>& fill) {
-  if (g_worker) return -1;
+  // A worker being waited for still exists: a step requested by a message
+  // sent during that wait must not start a second one.
+  if (InetThreadBusy()) return -1;
   try {
     g_worker = std::make_unique<TInetThread>(window, InternetHandle.get(), message);
     fill(g_worker->Request());

@@ -94,7 +94,12 @@ class TInetThread : public TThread {
 // main thread.
 TInetThread* CurrentInetThread();
 
-// Starts a worker step: when a worker exists, does nothing and returns -1.
+// True while a worker exists: in its slot, or taken out of it and being
+// waited for (see TakeInetThread). No step may start then.
+bool InetThreadBusy();
+
+// Starts a worker step: when a worker exists (InetThreadBusy), does nothing
+// and returns -1.
 // Otherwise creates the worker for window and message with InternetHandle,
 // lets fill set up its request and resumes it (returns 0). When fill
 // throws (or no thread can be created), the worker is freed unstarted and

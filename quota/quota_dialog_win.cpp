@@ -75,6 +75,7 @@ struct DialogState {
   bool hasSuggested = false;
   Rendering rendering = Rendering::kColour;
   Phase phase = Phase::kWaiting;
+  bool announced = false;  // the parent was told of the dialog (6041): it is told of its end
   bool loggedIn = false;
   std::string sessionCookie;
   std::u16string imagePath;  // the saved security-code files; empty when none
@@ -243,8 +244,18 @@ void PlayAlert(DialogState& s, const std::string& file) {
   if (s.settings->querySound) s.sound.PlaySoundFile(s.dialog, s.link, platform::AnsiToWide(file));
 }
 
-// Every step does nothing while a request runs.
-bool Busy() { return CurrentInetThread() != nullptr; }
+// Every step does nothing while a request runs, including while a finished
+// one is waited for: messages sent meanwhile are handled inside that wait.
+bool Busy() { return InetThreadBusy(); }
+
+// A control the user can press now: shown and enabled. Commands and link
+// notices count only from such a control: a button or link that was hidden
+// or disabled under a held key or mouse button, or that the layout of a new
+// phase put under the pointer, starts nothing.
+bool Pressable(const DialogState& s, int id) {
+  HWND item = Item(s, id);
+  return item && ::IsWindowVisible(item) && ::IsWindowEnabled(item);
+}
 
 // Sends one portal request on the worker; 0 when it started.
 std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
@@ -351,6 +362,9 @@ void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
 }
 
 void OnCompleted(DialogState& s, UINT message, LPARAM result) {
+  // Sent, not posted, while another handler waits for its worker: no
+  // worker of ours sent it, and the waiting handler carries the step on.
+  if (Busy() && !CurrentInetThread()) return;
   // Out of the slot before the wait: a handler that runs during it (the
   // window destroyed by -exit) must not free this worker a second time.
   std::unique_ptr<TInetThread> worker = TakeInetThread();
@@ -492,6 +506,7 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
   ::SetWindowTextW(dialog, Wide(LoadResText(IDS_TITLE)));
   if (ParentIsWindow(s)) {
+    s.announced = true;
     ::SendMessageW(s.parent, kMsgQuotaOpened, kQuotaMessageWParam, reinterpret_cast<LPARAM>(s.owner));
   }
   // The parent may close the query while it is told about it (-exit, or a
@@ -536,14 +551,19 @@ void OnDpiSettled(DialogState& s, int dpi) {
   if (FileExists(s.imagePath)) DrawPicture(s);
 }
 
+// Nothing here may fail half-way: the parent hears of the end, the worker
+// is waited for and the session closed whatever happened before.
 void OnDestroy(DialogState& s) {
   SetPhase(s, Phase::kClosed);
-  if (ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaClosed, kQuotaMessageWParam, 0);
+  if (s.announced && ParentIsWindow(s)) ::SendMessageW(s.parent, kMsgQuotaClosed, kQuotaMessageWParam, 0);
   // A running request cannot be cancelled: wait for it (its time-outs bound
   // the wait).
   FinishInetThread();
   s.codeFont.reset();
-  s.sound.StopSound();
+  try {
+    s.sound.StopSound();  // gives the links their text back, which may fail to load
+  } catch (...) {
+  }
   CloseInternet();
   if (QuotaDialog == s.dialog) QuotaDialog = nullptr;
   // Destroyed without EndDialog (its owner, the hidden window, went away):
@@ -551,18 +571,17 @@ void OnDestroy(DialogState& s) {
   ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
-INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* s = reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    s = reinterpret_cast<DialogState*>(lParam);
-    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
     OnInitDialog(*s, dialog);
     return TRUE;
   }
   if (!s) return FALSE;
   switch (message) {
     case WM_SHOWWINDOW:
-      Focus(*s, IDC_CODE_EDIT);
+      // Only a shown code box takes the focus: a hidden one would pass Enter
+      // on to whatever the default button is.
+      if (wParam && s->phase == Phase::kEntry) Focus(*s, IDC_CODE_EDIT);
       return TRUE;
     case WM_LBUTTONDOWN:
       if (wParam & MK_LBUTTON) {
@@ -574,16 +593,17 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       if (HIWORD(wParam) != BN_CLICKED) return TRUE;
       switch (LOWORD(wParam)) {
         case IDOK:
-          SendLoginForm(*s);
+          if (s->phase == Phase::kEntry && Pressable(*s, IDOK)) SendLoginForm(*s);
           break;
         case IDCANCEL:
         case IDC_CLOSE:
           ::EndDialog(dialog, 2);
           break;
         case IDC_RESTART:
-          StartQuery(*s);
+          if (Pressable(*s, IDC_RESTART)) StartQuery(*s);
           break;
         case IDC_REFRESH:
+          if (!Pressable(*s, IDC_REFRESH)) break;
           if (s->loggedIn) {
             if (!Busy()) RunStep(*s, Step::kTransfer);
           } else {
@@ -594,7 +614,7 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return TRUE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header && header->hwndFrom == s->link &&
+      if (header && header->hwndFrom == s->link && s->phase == Phase::kEntry && Pressable(*s, IDC_LINK) &&
           (header->code == static_cast<UINT>(NM_CLICK) || header->code == static_cast<UINT>(NM_RETURN))) {
         OnLink(*s, NotifiedLink(s->link, *reinterpret_cast<const NMLINK*>(lParam)));
       }
@@ -627,6 +647,35 @@ INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return TRUE;
   }
   return FALSE;
+}
+
+// A fault in handling a message (an exception: memory ran out, say) ends
+// the step under way as a failed request ends it: status 216 and "Tekrar",
+// the dialog still answering. When even that cannot be shown, the dialog
+// ends; its destruction still waits for the worker and tells the parent.
+INT_PTR OnFault(DialogState* s, HWND dialog, UINT message) noexcept {
+  try {
+    if (s) CommonFailure(*s);
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+  } catch (...) {
+  }
+  if (!s || !Closed(*s)) ::EndDialog(dialog, 2);
+  return FALSE;
+}
+
+// Windows calls this through user32, whose frames no exception may cross
+// (on 32-bit builds it would end the process there): every fault stops here.
+INT_PTR CALLBACK QuotaDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* s = reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    s = reinterpret_cast<DialogState*>(lParam);
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+  }
+  try {
+    return HandleMessage(s, dialog, message, wParam, lParam);
+  } catch (...) {
+    return OnFault(s, dialog, message);
+  }
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ ORVIX = build_file("app/orvix.exe")
 FAKE_PARENT = build_file("tools/fake-parent/fake-parent.exe")
 HELPER = build_file("tests/tasks/task-helper.exe")
 CLOSE_PROBE = build_file("tests/quota/quota-close-probe.exe")
+FAULT_PROBE = build_file("tests/quota/quota-fault-probe.exe")
 SCENARIOS = os.path.join(SRC, "tools", "fake-network", "scenarios")
 PORTAL = os.path.join(SCENARIOS, "portal")
 ARTIFACTS = build_file("tests/quota/artifacts")
@@ -36,6 +37,7 @@ TITLE = "Kota Sorgulama"
 CODE = open(os.path.join(PORTAL, "jcaptcha.txt"), encoding="utf-8").read().strip()
 USER, PASSWORD = "ahmet.yilmaz@orvix", "gizli şifre&1"
 
+WM_COMMAND = 0x111
 # Control ids of dialog 101.
 EDIT, LOGIN, PICTURE, LINK, STATUS, GROUP, CLOSE, RESTART, REFRESH = 1000, 1, 1001, 1002, 1003, 1004, 1006, 1007, 1008
 
@@ -736,6 +738,99 @@ def test_close_while_a_handler_waits_for_its_worker():
         expect(q.portal_paths() == [P_LOGIN], q.portal_paths())
 
 
+def test_faults_inside_a_step_end_it_as_a_failure():
+    """The real dialog in quota-fault-probe, whose memory runs out at a
+    chosen message, and in a temporary folder that does not exist: one
+    failed allocation, or a picture that cannot be saved, ends the step as
+    a failed request does (216, "Tekrar" focused), and the dialog still
+    answers; when nothing at all can be allocated any more, the dialog ends
+    itself. Either way the parent hears of the end and the process ends."""
+    no_temp = r"C:\no\such\folder"
+    cases = [
+        # arm at, failures, temporary folder, what the user does first
+        (1280, 1, None, None),             # the login page's completion
+        (1281, 1, None, None),             # the picture's
+        (WM_COMMAND, 1, None, "login"),    # "Giriş", before the form is sent
+        (0, 0, no_temp, None),             # the picture cannot be saved
+        (1281, 0, None, None),             # nothing from the picture on: not even 216
+    ]
+    for arm, count, temp, action in cases:
+        name = (arm, count, temp)
+        args = [windows_path(FAULT_PROBE), str(arm), str(count), "{parent}"] + ([temp] if temp else [])
+        with Query(portal(), launcher=[FAKE_PARENT, "--timeout", "60", *args]) as q:
+            q.window()
+            if action == "login":
+                q.wait_entry()
+                q.ui.settext(EDIT, CODE)
+                q.ui.command(LOGIN)  # posted, so the probe sees it arrive
+            if arm and count == 0:
+                q.ui.gone(30000)
+            else:
+                q.wait_status(lambda t: t == S[216])
+                expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"], (name, q.state(RESTART)))
+                first = list(q.portal_paths())
+                expect(P_FORM not in first, (name, first))
+                if not temp:
+                    q.ui.click(RESTART)
+                    q.wait_entry()
+                    expect(q.portal_paths()[len(first):] == [P_LOGIN, P_IMAGE], (name, q.portal_paths()))
+                q.ui.command(2)
+            status = q.finish(timeout=60)
+            expect(status == 2, (name, status, q.err[-5:]))
+            expect(len(q.messages(6041)) == 1 and len(q.messages(6042)) == 1, (name, q.out))
+
+
+def test_steps_asked_for_while_a_finished_worker_is_waited_for_start_nothing():
+    """A completion handler waits for its finished worker (the close probe
+    makes threads slow to end), and WM_COMMANDs sent meanwhile are handled
+    inside that wait: "Giriş" while the spoken code's handler waits, "Tekrar"
+    and "Yinele" while the handler of a "Yinele" does. None may reach the
+    portal: a worker being waited for still exists."""
+    with Query(portal(), launcher=[CLOSE_PROBE, "3000"]) as q:
+        q.window()
+        q.wait_entry(timeout=40)
+        q.ui.settext(EDIT, CODE)
+        q.ui.link(LINK, 1)
+        q.ui.wait_until(lambda: P_SOUND in q.portal_paths())
+        time.sleep(1.0)  # the answer is in; the handler waits for the worker
+        q.ui.send(WM_COMMAND, LOGIN, 0)
+        time.sleep(3)
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_SOUND], q.portal_paths())
+        q.ui.wait_until(lambda: q.state(LOGIN)["enabled"] and q.state(LINK)["enabled"], timeout=30)
+        q.login()
+        q.wait_status(lambda t: t.startswith(S[106]) or t.startswith(S[107]), timeout=40)
+        q.ui.click(REFRESH)
+        q.ui.wait_until(lambda: q.portal_paths().count(P_TRANSFER) == 2)
+        time.sleep(1.0)
+        for control in (RESTART, REFRESH):
+            q.ui.send(WM_COMMAND, control, 0)
+        time.sleep(3.5)
+        q.wait_status(lambda t: t.startswith(S[106]) or t.startswith(S[107]), timeout=20)
+        expect(q.portal_paths() == [P_LOGIN, P_IMAGE, P_SOUND, P_FORM, P_AGREE, P_TRANSFER, P_TRANSFER],
+               q.portal_paths())
+        # One "Tekrar" is one query, whatever arrives while it runs: clicks,
+        # Enter and Space on the hidden links and the disabled buttons, and
+        # commands of their own, inside the waits and between them.
+        q.ui.click(RESTART)
+        q.ui.wait_until(lambda: q.portal_paths().count(P_LOGIN) == 2)
+        for pause in (1.0, 0.5, 2.0):
+            time.sleep(pause)
+            for control in (RESTART, REFRESH, LOGIN):
+                q.ui.key(control, 13)
+                q.ui.key(control, 32)
+                q.ui.command(control)
+                q.ui.send(WM_COMMAND, control, 0)
+            q.ui.key(LINK, 13)
+            q.ui.link(LINK, 0, check=False)
+        q.wait_entry(timeout=30)
+        q.ui.link(LINK, 2)  # a picture link in code entry: no query
+        time.sleep(4)
+        expect(q.portal_paths()[7:] == [P_LOGIN, P_IMAGE], q.portal_paths())
+        q.ui.command(2)
+        status = q.finish(timeout=60)
+        expect(status == 0 and q.out and q.out[-1].get("result") == 2, (status, q.out))
+
+
 def test_closing_during_a_slow_transfer_page_waits_and_ends():
     prepare_settings()
     with Query(portal(**{P_TRANSFER: {"delay": 5}})) as q:
@@ -923,6 +1018,8 @@ if __name__ == "__main__":
         test_parent_and_exit_control_a_running_query,
         test_close_while_the_dialog_announces_itself_starts_nothing,
         test_close_while_a_handler_waits_for_its_worker,
+        test_faults_inside_a_step_end_it_as_a_failure,
+        test_steps_asked_for_while_a_finished_worker_is_waited_for_start_nothing,
         test_closing_during_a_slow_transfer_page_waits_and_ends,
         test_turkish_user_on_a_western_windows,
         test_parent_gone_mid_query_breaks_nothing,

@@ -71,7 +71,7 @@ void WriteLine(const std::string& line) {
   std::fflush(g_out);  // a test reading the file after a kill still sees every line
 }
 
-LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT HandleParentMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_COPYDATA) {
     const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     const auto tag = static_cast<std::int32_t>(static_cast<std::uint32_t>(cds->dwData));
@@ -90,6 +90,15 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Nothing may leave a window procedure through user32's frames.
+LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  try {
+    return HandleParentMessage(hwnd, msg, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
 }
 
 std::wstring Widen(const char* s) {

@@ -170,8 +170,12 @@ struct FindByTitle {
 
 BOOL CALLBACK MatchTitle(HWND w, LPARAM lp) {
   auto* f = reinterpret_cast<FindByTitle*>(lp);
-  if (::IsWindowVisible(w) && WindowTitle(w) == *f->title) {
-    f->found = w;
+  try {  // nothing may leave a callback of user32
+    if (::IsWindowVisible(w) && WindowTitle(w) == *f->title) {
+      f->found = w;
+      return FALSE;
+    }
+  } catch (...) {
     return FALSE;
   }
   return TRUE;
