@@ -1,6 +1,7 @@
 #include "html/html_parser.h"
 
 #include <initializer_list>
+#include <new>
 
 namespace orvix {
 
@@ -71,6 +72,13 @@ std::unique_ptr<TDocument> THtmlParser::Parse(const std::u16string& text) {
   try {
     while (reader_->Read()) {
     }
+  } catch (const std::bad_alloc&) {
+    // Out of memory is no refusal of the page: what was built so far is
+    // only part of it, and must not pass for the whole.
+    Reset();
+    reader_->ReleaseSource();
+    document_.reset();
+    throw;
   } catch (const std::exception&) {
     // A refusal of the DOM (say a second top-level element) ends the parse;
     // the caller gets what was built up to there.

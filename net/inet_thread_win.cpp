@@ -93,7 +93,13 @@ TInetThread::TInetThread(HWND notifyWindow, HINTERNET internet, UINT notifyMessa
 TInetThread::~TInetThread() { Shutdown(); }
 
 void TInetThread::Execute() {
-  const std::int32_t result = request_->Execute(Internet);
+  // An exchange that raised (memory ran out, say) failed like any other:
+  // the window must still hear of it, or it waits for the answer for ever.
+  std::int32_t result = -1;
+  try {
+    result = request_->Execute(Internet);
+  } catch (...) {
+  }
   // The dialog may be gone by now (closed while the request ran); then the
   // result is simply dropped.
   if (::IsWindow(NotifyWindow)) {

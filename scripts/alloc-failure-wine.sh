@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Every allocation of a run failing in turn under Wine, every N (the test
+# command's test_alloc_failure_wine takes every 9th): the query with
+# "Yinele", the refused login with "Tekrar", and -getmyip, each in one
+# quota-alloc-probe.exe process (tests/quota/alloc_wine_test.py).
+#
+#   scripts/alloc-failure-wine.sh [BUILD_DIR [STRIDE]]    default out/win64, 1
+#
+# BUILD_DIR is a 64-bit Windows build tree with quota-alloc-probe built. The
+# bench is started for the run and stopped again. Takes about 80
+# minutes (some 2,000 runs of about 2.3 s); prints the counts per path of each job.
+set -euo pipefail
+SRC=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$SRC/out/win64}" && pwd)
+STRIDE=${2:-1}
+BENCH=$BUILD/wine
+bash "$SRC/scripts/wine-bench.sh" start "$BENCH"
+trap 'bash "$SRC/scripts/wine-bench.sh" stop "$BENCH"' EXIT
+ORVIX_WINE_DIR=$BENCH ORVIX_SOURCE_DIR=$SRC ORVIX_BINARY_DIR=$BUILD ORVIX_ALLOC_STRIDE=$STRIDE \
+  python3 "$SRC/tests/quota/alloc_wine_test.py"
