@@ -121,7 +121,7 @@ std::u16string Dump(const TDocument& doc) {
     out += n->nodeName() + u"=" + n->nodeValue();
     if (const TNodeList* attrs = n->attributes())
       for (int i = 0; i < attrs->length(); ++i)
-        out += u" " + attrs->item(i)->nodeName() + u"=" + attrs->item(i)->nodeValue();
+        ((out += u' ') += attrs->item(i)->nodeName() + u"=") += attrs->item(i)->nodeValue();
     out += u'\n';
     for (int i = n->childCount() - 1; i >= 0; --i) stack.emplace_back(n->childAt(i), level + 1);
   }

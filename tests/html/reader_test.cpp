@@ -68,7 +68,7 @@ std::vector<std::string> Tokens(const std::u16string& input, bool viaListener = 
   };
   r.OnEntityReference = [&](THtmlReader& x) {
     EXPECT_EQ(x.nodeType(), 5);
-    out.push_back("&" + U8(x.QualifiedName()) + ";");
+    out.push_back(std::string("&").append(U8(x.QualifiedName())).append(";"));
   };
   r.OnCDataSection = [&](THtmlReader& x) { out.push_back("cdata:" + U8(x.nodeValue())); };
   r.OnComment = [&](THtmlReader& x) { out.push_back("comment:" + U8(x.nodeValue())); };

@@ -168,7 +168,7 @@ TEST(WideStringsSorted, SortAndCaseSensitivityResort) {
 TEST(WideStringsSorted, LargeInputsSortWithoutDeepRecursion) {
   TWStringList list;
   std::u16string text;
-  for (int i = 0; i < 20000; ++i) text += u"k" + platform::Utf8ToUtf16(std::to_string(i % 7)) + u"\n";
+  for (int i = 0; i < 20000; ++i) ((text += u'k') += platform::Utf8ToUtf16(std::to_string(i % 7))) += u'\n';
   list.SetText(text);
   list.CustomSort([](TWStringList& l, int a, int b) { return l.Strings(a).compare(l.Strings(b)); });
   for (int i = 1; i < list.Count(); ++i) ASSERT_LE(list.Strings(i - 1), list.Strings(i));
