@@ -99,7 +99,7 @@ void Focus(const DialogState& s, int id) {
 
 void SetStatus(const DialogState& s, const std::u16string& text) { SetItemText(s.dialog, IDC_STATUS, text); }
 
-void SetStatusText(const DialogState& s, int id) { SetStatus(s, LoadResText(static_cast<UINT>(id))); }
+void SetStatusText(const DialogState& s, int id) { SetStatus(s, ResourceText(id)); }
 
 // Writes the bytes to a new file; false when any of it failed (a partial
 // file is removed).
@@ -185,7 +185,7 @@ void MakeRoomForPicture(DialogState& s) {
 // The status layout: the group box its saved size and taller.
 void StatusLayout(DialogState& s) {
   SizeGroup(s, true);
-  SetItemText(s.dialog, IDC_GROUP, NamedText("DLG_GROUP_STATUS"));
+  SetItemText(s.dialog, IDC_GROUP, ResourceText(IDS_GROUP_STATUS));
   SetItemText(s.dialog, IDC_CODE_EDIT, u"");
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, true);
   for (int id : {IDC_CAPTCHA_IMAGE, IDC_CODE_EDIT, IDOK, IDC_LINK}) Show(s, id, false);
@@ -194,7 +194,7 @@ void StatusLayout(DialogState& s) {
 // The entry layout: the group box back to its saved size.
 void EntryLayout(DialogState& s) {
   SizeGroup(s, false);
-  SetItemText(s.dialog, IDC_GROUP, LoadResText(IDS_GROUP_CODE));
+  SetItemText(s.dialog, IDC_GROUP, ResourceText(IDS_GROUP_CODE));
   for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_CAPTCHA_IMAGE}) Show(s, id, true);
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
 }
@@ -279,7 +279,7 @@ void Fail(DialogState& s, const std::u16string& text) {
 void CommonFailure(DialogState& s) {
   FinishInetThread();
   if (Closed(s)) return;
-  Fail(s, LoadResText(IDS_STATUS_FAILED));
+  Fail(s, ResourceText(IDS_STATUS_FAILED));
 }
 
 // Starts a step, showing its status text.
@@ -407,7 +407,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       if (IsRefusalPage(page)) {
-        Fail(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(page));
+        Fail(s, ResourceText(IDS_SERVER_SAID) + ServerErrorText(page));
         return;
       }
       RunStep(s, Step::kAgreement);
@@ -489,8 +489,8 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   s.imagePath.clear();
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
-  SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
-  ::SetWindowTextW(dialog, Wide(LoadResText(IDS_TITLE)));
+  SetLinkText(s.link, ResourceText(IDS_LINK_TEXT));
+  ::SetWindowTextW(dialog, Wide(ResourceText(IDS_TITLE)));
   if (ParentIsWindow(s)) {
     ::SendMessageW(s.parent, kMsgQuotaOpened, kQuotaMessageWParam, reinterpret_cast<LPARAM>(s.owner));
   }
