@@ -33,13 +33,14 @@ namespace {
 using portal::Step;
 
 // What the user sees, one phase at a time. SetPhase is the one place that
-// sets a phase's layout, its buttons and the focus:
+// sets a phase's layout, its buttons and the focus; Conclude, the one way
+// into kReport and kFailure, plays their alert sound:
 //
-//   phase      layout   Kapat  Tekrar  Yinele      focus
-//   kWaiting   status   on     off     logged in   unchanged
-//   kEntry     entry    -      -       -           code box
-//   kReport    status   on     on      logged in   Kapat
-//   kFailure   status   on     on      logged in   Tekrar
+//   phase      layout   Kapat  Tekrar  Yinele      focus      alert
+//   kWaiting   status   on     off     logged in   unchanged  -
+//   kEntry     entry    -      -       -           code box   -
+//   kReport    status   on     on      logged in   Kapat      ok
+//   kFailure   status   on     on      logged in   Tekrar     fail
 //   kClosed    (the window is gone: nothing is shown or started)
 //
 // In the status layout the group box is taller and titled " Durum ", and
@@ -268,12 +269,15 @@ std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
   return started;
 }
 
-// The query stops with a text for the user and the failure sound.
-void Fail(DialogState& s, const std::u16string& text) {
-  SetPhase(s, Phase::kFailure);
+// The query ends in kReport or kFailure, with a text for the user and the
+// phase's alert sound (see the table at Phase).
+void Conclude(DialogState& s, Phase phase, const std::u16string& text) {
+  SetPhase(s, phase);
   SetStatus(s, text);
-  PlayAlert(s, s.settings->failSound);
+  PlayAlert(s, phase == Phase::kReport ? s.settings->okSound : s.settings->failSound);
 }
+
+void Fail(DialogState& s, const std::u16string& text) { Conclude(s, Phase::kFailure, text); }
 
 // A request failed (or could not start): the query stops here.
 void CommonFailure(DialogState& s) {
@@ -341,13 +345,7 @@ void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
   }
   // The parent's answer may have taken a while, and -exit may have come in.
   if (Closed(s)) return;
-  if (!outcome.succeeded()) {
-    Fail(s, outcome.statusText);
-    return;
-  }
-  SetPhase(s, Phase::kReport);
-  SetStatus(s, outcome.statusText);
-  PlayAlert(s, s.settings->okSound);
+  Conclude(s, outcome.succeeded() ? Phase::kReport : Phase::kFailure, outcome.statusText);
 }
 
 void OnCompleted(DialogState& s, UINT message, LPARAM result) {
@@ -421,7 +419,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
     case portal::kTransferDone: {
       const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
-      ApplyReport(s, RunReport(page, s.settings->stored, s.loggedIn));
+      ApplyReport(s, RunReport(page, s.settings->stored));
       return;
     }
     default:
