@@ -15,6 +15,7 @@
 #include "quota/captcha_win.h"
 #include "quota/dialog_layout.h"
 #include "quota/portal.h"
+#include "quota/portal_win.h"
 #include "quota/session.h"
 #include "quota/sound_win.h"
 #include "resources/resource_ids.h"
@@ -249,23 +250,10 @@ bool Busy() { return CurrentInetThread() != nullptr; }
 
 // Sends one portal request on the worker; 0 when it started.
 std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
-  portal::PortalRequest wanted = portal::RequestFor(step, s.sessionCookie, std::move(body));
   const std::int32_t started = StartInetThread(s.dialog, portal::InfoOf(step).message, [&](TRequest& r) {
-    using namespace request_field;
-    r.Secure = true;
-    r.SetField(kHost, wanted.host);
-    r.SetField(kPath, wanted.path);
-    r.SetField(kMethod, wanted.method);
-    r.SetField(kConnection, wanted.connection);
-    r.SetField(kCookie, wanted.cookie);
-    r.SetField(kContentType, wanted.contentType);
-    r.Body = wanted.body;
-    r.BypassCache = wanted.fresh;
-    // WinInet's cookie store stays on beside the explicit header: a cookie
-    // the portal sets next to the session (a load balancer's, say) goes back
-    // with every later request.
+    portal::FillRequest(r, step, s.sessionCookie, std::move(body));
   });
-  WipeText(wanted.body);
+  WipeText(body);  // a login form the worker never took
   return started;
 }
 
