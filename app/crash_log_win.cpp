@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "resources/version.h"
+#include "text/win_handles.h"
 
 namespace orvix::app {
 
@@ -266,10 +267,11 @@ std::size_t Compose(std::size_t fileBytes, const Line& line) {
   return out;
 }
 
-// crash.log, opened for reading and writing, made when missing; null when
-// it cannot be.
-HANDLE OpenLog() {
-  if (!g_pathBytes) return nullptr;
+// crash.log, opened for reading and writing, made when missing; none when
+// it cannot be. The owner is a handle value and nothing more: it allocates
+// nothing.
+win::UniqueHandleNull OpenLog() {
+  if (!g_pathBytes) return {};
   UNICODE_STRING name{g_pathBytes, static_cast<USHORT>(sizeof g_path), g_path};
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
@@ -282,24 +284,23 @@ HANDLE OpenLog() {
         ::NtCreateFile(&file, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, nullptr,
                        FILE_ATTRIBUTE_NORMAL, 0, FILE_OPEN_IF, FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE,
                        nullptr, 0);
-    if (status >= 0) return file;
-    if (status != kSharingViolation) return nullptr;
+    if (status >= 0) return win::UniqueHandleNull(file);
+    if (status != kSharingViolation) return {};
     ::Sleep(10);
   }
-  return nullptr;
+  return {};
 }
 
 void AppendLine(const Line& line) {
-  HANDLE file = OpenLog();
+  const win::UniqueHandleNull file = OpenLog();
   if (!file) return;
-  const std::size_t size = Compose(ReadTail(file), line);
+  const std::size_t size = Compose(ReadTail(file.get()), line);
   LARGE_INTEGER start{};
-  if (::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+  if (::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
     DWORD written = 0;
-    if (::WriteFile(file, g_out, static_cast<DWORD>(size), &written, nullptr) && written == size)
-      ::SetEndOfFile(file);
+    if (::WriteFile(file.get(), g_out, static_cast<DWORD>(size), &written, nullptr) && written == size)
+      ::SetEndOfFile(file.get());
   }
-  ::CloseHandle(file);
 }
 
 // TerminateProcess, not ExitProcess: after a fault the process's locks may

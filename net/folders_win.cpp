@@ -8,14 +8,6 @@
 
 namespace orvix {
 
-std::u16string LoadResText(UINT id) {
-  // The program's only resource module is its own executable.
-  wchar_t buffer[1024];
-  const int n = ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, 1024);
-  if (n <= 0) return {};
-  return FromWide(buffer, static_cast<std::size_t>(n));
-}
-
 std::u16string TempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};
   const DWORD n = ::GetTempPathW(MAX_PATH, buffer);

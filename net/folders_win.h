@@ -1,6 +1,5 @@
-// Where the program finds things on the system: its own resource texts, the
-// user's temporary and shell folders, and whether a file exists. None keeps
-// state.
+// Where the program finds things on the system: the user's temporary and
+// shell folders, and whether a file exists. None keeps state.
 #pragma once
 
 #include <windows.h>
@@ -8,10 +7,6 @@
 #include <string>
 
 namespace orvix {
-
-// A string resource of the program (at most 1023 characters); empty when no
-// module has it.
-std::u16string LoadResText(UINT id);
 
 // The user's temporary folder as GetTempPathW gives it, normally ending in a
 // backslash; empty when it cannot be read. Wide, so that a user name the

@@ -1,6 +1,6 @@
 // The quota portal conversation as plain data: the six requests, what each
-// sends, which message reports its end and which status text it shows. The
-// dialog turns these into TRequests on the worker thread.
+// sends, which message reports its end and which status text it shows.
+// quota/portal_win.h turns a step into the TRequest the worker runs.
 #pragma once
 
 #include <cstdint>

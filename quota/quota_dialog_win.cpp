@@ -16,6 +16,7 @@
 #include "quota/captcha_win.h"
 #include "quota/dialog_layout.h"
 #include "quota/portal.h"
+#include "quota/portal_win.h"
 #include "quota/session.h"
 #include "quota/sound_win.h"
 #include "resources/resource_ids.h"
@@ -34,13 +35,14 @@ namespace {
 using portal::Step;
 
 // What the user sees, one phase at a time. SetPhase is the one place that
-// sets a phase's layout, its buttons and the focus:
+// sets a phase's layout, its buttons and the focus; Conclude, the one way
+// into kReport and kFailure, plays their alert sound:
 //
-//   phase      layout   Kapat  Tekrar  Yinele      focus
-//   kWaiting   status   on     off     logged in   unchanged
-//   kEntry     entry    -      -       -           code box
-//   kReport    status   on     on      logged in   Kapat
-//   kFailure   status   on     on      logged in   Tekrar
+//   phase      layout   Kapat  Tekrar  Yinele      focus      alert
+//   kWaiting   status   on     off     logged in   unchanged  -
+//   kEntry     entry    -      -       -           code box   -
+//   kReport    status   on     on      logged in   Kapat      ok
+//   kFailure   status   on     on      logged in   Tekrar     fail
 //   kClosed    (the window is gone: nothing is shown or started)
 //
 // In the status layout the group box is taller and titled " Durum ", and
@@ -118,7 +120,7 @@ void Focus(const DialogState& s, int id) {
 
 void SetStatus(const DialogState& s, const std::u16string& text) { SetItemText(s.dialog, IDC_STATUS, text); }
 
-void SetStatusText(const DialogState& s, int id) { SetStatus(s, LoadResText(static_cast<UINT>(id))); }
+void SetStatusText(const DialogState& s, int id) { SetStatus(s, ResourceText(id)); }
 
 // Writes the bytes to a new file; false when any of it failed (a partial
 // file is removed).
@@ -204,7 +206,7 @@ void MakeRoomForPicture(DialogState& s) {
 // The status layout: the group box its saved size and taller.
 void StatusLayout(DialogState& s) {
   SizeGroup(s, true);
-  SetItemText(s.dialog, IDC_GROUP, NamedText("DLG_GROUP_STATUS"));
+  SetItemText(s.dialog, IDC_GROUP, ResourceText(IDS_GROUP_STATUS));
   SetItemText(s.dialog, IDC_CODE_EDIT, u"");
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, true);
   for (int id : {IDC_CAPTCHA_IMAGE, IDC_CODE_EDIT, IDOK, IDC_LINK}) Show(s, id, false);
@@ -213,7 +215,7 @@ void StatusLayout(DialogState& s) {
 // The entry layout: the group box back to its saved size.
 void EntryLayout(DialogState& s) {
   SizeGroup(s, false);
-  SetItemText(s.dialog, IDC_GROUP, LoadResText(IDS_GROUP_CODE));
+  SetItemText(s.dialog, IDC_GROUP, ResourceText(IDS_GROUP_CODE));
   for (int id : {IDC_CODE_EDIT, IDOK, IDC_LINK, IDC_CAPTCHA_IMAGE}) Show(s, id, true);
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
 }
@@ -277,36 +279,28 @@ bool Pressable(const DialogState& s, int id) {
 
 // Sends one portal request on the worker; 0 when it started.
 std::int32_t StartStep(DialogState& s, Step step, std::string body = {}) {
-  portal::PortalRequest wanted = portal::RequestFor(step, s.cookies, std::move(body));
   const std::int32_t started = StartInetThread(s.dialog, portal::InfoOf(step).message, [&](TRequest& r) {
-    using namespace request_field;
-    r.Secure = true;
-    r.SetField(kHost, wanted.host);
-    r.SetField(kPath, wanted.path);
-    r.SetField(kMethod, wanted.method);
-    r.SetField(kConnection, wanted.connection);
-    r.SetField(kCookie, wanted.cookie);
-    r.SetField(kContentType, wanted.contentType);
-    r.Body = wanted.body;
-    r.BypassCache = wanted.fresh;
-    r.CookieStore = wanted.cookieStore;
+    portal::FillRequest(r, step, s.cookies, std::move(body));
   });
-  WipeText(wanted.body);
+  WipeText(body);  // a login form the worker never took
   return started;
 }
 
-// The query stops with a text for the user and the failure sound.
-void Fail(DialogState& s, const std::u16string& text) {
-  SetPhase(s, Phase::kFailure);
+// The query ends in kReport or kFailure, with a text for the user and the
+// phase's alert sound (see the table at Phase).
+void Conclude(DialogState& s, Phase phase, const std::u16string& text) {
+  SetPhase(s, phase);
   SetStatus(s, text);
-  PlayAlert(s, s.settings->failSound);
+  PlayAlert(s, phase == Phase::kReport ? s.settings->okSound : s.settings->failSound);
 }
+
+void Fail(DialogState& s, const std::u16string& text) { Conclude(s, Phase::kFailure, text); }
 
 // A request failed (or could not start): the query stops here.
 void CommonFailure(DialogState& s) {
   FinishInetThread();
   if (Closed(s)) return;
-  Fail(s, LoadResText(IDS_STATUS_FAILED));
+  Fail(s, ResourceText(IDS_STATUS_FAILED));
 }
 
 // Starts a step, showing its status text.
@@ -368,13 +362,7 @@ void ApplyReport(DialogState& s, const ReportOutcome& outcome) {
   }
   // The parent's answer may have taken a while, and -exit may have come in.
   if (Closed(s)) return;
-  if (!outcome.succeeded()) {
-    Fail(s, outcome.statusText);
-    return;
-  }
-  SetPhase(s, Phase::kReport);
-  SetStatus(s, outcome.statusText);
-  PlayAlert(s, s.settings->okSound);
+  Conclude(s, outcome.succeeded() ? Phase::kReport : Phase::kFailure, outcome.statusText);
 }
 
 void OnCompleted(DialogState& s, UINT message, LPARAM result) {
@@ -432,7 +420,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
       const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
       if (IsRefusalPage(page)) {
-        Fail(s, LoadResText(IDS_SERVER_SAID) + ServerErrorText(page));
+        Fail(s, ResourceText(IDS_SERVER_SAID) + ServerErrorText(page));
         return;
       }
       RunStep(s, Step::kAgreement);
@@ -446,7 +434,7 @@ void OnCompleted(DialogState& s, UINT message, LPARAM result) {
     case portal::kTransferDone: {
       const std::u16string page = DecodePortalText(response.GetText(), response.GetField(response_field::kContentType));
       worker.reset();
-      ApplyReport(s, RunReport(page, s.settings->stored, s.loggedIn));
+      ApplyReport(s, RunReport(page, s.settings->stored));
       return;
     }
     default:
@@ -601,8 +589,8 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   s.imagePath.clear();
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
-  SetLinkText(s.link, LoadResText(IDS_LINK_TEXT));
-  ::SetWindowTextW(dialog, Wide(LoadResText(IDS_TITLE)));
+  SetLinkText(s.link, ResourceText(IDS_LINK_TEXT));
+  ::SetWindowTextW(dialog, Wide(ResourceText(IDS_TITLE)));
   if (ParentIsWindow(s)) {
     s.announced = true;
     ::SendMessageW(s.parent, kMsgQuotaOpened, kQuotaMessageWParam, reinterpret_cast<LPARAM>(s.owner));

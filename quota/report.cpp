@@ -140,7 +140,7 @@ std::u16string FailureText(std::u16string_view message) {
   return std::u16string(message) + ResourceText(IDS_TRY_REFRESH);
 }
 
-ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored, bool loggedIn) {
+ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored) {
   ReportOutcome r;
   std::u16string message;
   if (IsRefusalPage(page)) {
@@ -165,20 +165,12 @@ ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored, 
       r.replyTag = copydata::kOk;
       r.replyData.assign(record.begin(), record.end());
       r.statusText = ReportText(summary, stored);
-      r.yineleEnabled = loggedIn;
-      r.tekrarEnabled = true;
-      r.focus = ReportOutcome::Focus::Kapat;
-      r.sound = ReportOutcome::Sound::Ok;
       return r;
     }
   }
   r.replyTag = copydata::kFailure;
   r.replyData = Utf16LeBytes(message);
   r.statusText = FailureText(message);
-  r.yineleEnabled = loggedIn;
-  r.tekrarEnabled = true;
-  r.focus = ReportOutcome::Focus::Tekrar;
-  r.sound = ReportOutcome::Sound::Fail;
   return r;
 }
 

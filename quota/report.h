@@ -1,8 +1,10 @@
 // The quota report: what happens to the transfer page once it has arrived.
 //
-// Everything here is free of windows so that the dialog only has to apply
-// the outcome (status text, buttons, sound) and send the reply; the
-// diagnostic tool and the tests run the same steps on saved pages.
+// Everything here is free of windows so that the dialog only has to send
+// the reply and show the text; whether the query succeeded picks the
+// dialog's phase, and the phase alone sets the buttons, the focus and the
+// alert sound. The diagnostic tool and the tests run the same steps on
+// saved pages.
 #pragma once
 
 #include <cstddef>
@@ -54,26 +56,18 @@ std::u16string FillTemplate(std::u16string_view pattern, const std::vector<std::
 
 // The outcome of the report step, for the dialog to apply.
 struct ReportOutcome {
-  enum class Sound { Ok, Fail };
-  enum class Focus { Tekrar, Kapat };
-
   bool serverError = false;   // the portal answered with its error page
   int parserStatus = 0;       // 0 success; the parser status, or -1 when Parse raised
   bool noMonths = false;      // parsed, but the page held no month: a failure
   std::u16string statusText;  // for the status control
   std::int32_t replyTag = copydata::kOk;  // copy-data tag for the parent window
   std::vector<std::uint8_t> replyData;
-  bool yineleEnabled = false;
-  bool tekrarEnabled = true;
-  Focus focus = Focus::Tekrar;
-  Sound sound = Sound::Fail;  // played only when the user wants alert sounds
 
   bool succeeded() const { return !serverError && parserStatus == 0 && !noMonths; }
 };
 
 // The report of a transfer page (its text, decoded by DecodePortalText,
-// net/charset.h), compared with the stored totals. loggedIn decides whether
-// "Yinele" may fetch the page again.
-ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored, bool loggedIn);
+// net/charset.h), compared with the stored totals.
+ReportOutcome RunReport(const std::u16string& page, const StoredTotals& stored);
 
 }  // namespace orvix

@@ -6,6 +6,7 @@
 #include "net/folders_win.h"
 #include "quota/mci_drivers_win.h"
 #include "resources/resource_ids.h"
+#include "resources/resource_texts.h"
 #include "text/win_text.h"
 
 namespace orvix {
@@ -53,7 +54,7 @@ void TSoundPlayer::PlaySoundFile(HWND dialog, HWND link, const std::u16string& p
   device_ = std::move(device);
   link_ = link;
   if (link_) {
-    SetLinkText(link_, LoadResText(IDS_LINK_PLAYING));
+    SetLinkText(link_, ResourceText(IDS_LINK_PLAYING));
     ::EnableWindow(link_, FALSE);
   }
 }
@@ -93,7 +94,7 @@ void TSoundPlayer::RestoreLink() {
   // while disabled a disabled state of their own, which enabling the
   // control later does not clear, so they would never answer a press.
   ::EnableWindow(link_, TRUE);
-  SetLinkText(link_, LoadResText(IDS_LINK_TEXT));
+  SetLinkText(link_, ResourceText(IDS_LINK_TEXT));
 }
 
 }  // namespace orvix

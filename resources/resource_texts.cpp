@@ -13,11 +13,4 @@ std::u16string ResourceText(int id) {
   return it->text;
 }
 
-std::u16string NamedText(std::string_view name) {
-  for (int i = 0; i < kNamedTextCount; ++i) {
-    if (name == kNamedTexts[i].name) return kNamedTexts[i].text;
-  }
-  return {};
-}
-
 }  // namespace orvix

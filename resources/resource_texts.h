@@ -7,31 +7,21 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace orvix {
 
 // The text of a string resource; empty when the id is unknown. Texts are
 // UTF-16 with the escapes of strings.txt already applied (\r\n line ends).
+// The one way the program reads its texts, on Windows too: the string table
+// in orvix.exe holds the same texts (a Windows test compares the two).
 std::u16string ResourceText(int id);
 
-// A text of the dialog template that is no string resource (a button
-// caption, the status group's caption), by its name in strings.txt; empty
-// when unknown.
-std::u16string NamedText(std::string_view name);
-
-// The generated tables: numbered ones sorted by id.
+// The generated table, sorted by id.
 struct ResourceTextEntry {
   int id;
   const char16_t* text;
 };
 extern const ResourceTextEntry kResourceTexts[];
 extern const int kResourceTextCount;
-struct NamedTextEntry {
-  const char* name;
-  const char16_t* text;
-};
-extern const NamedTextEntry kNamedTexts[];
-extern const int kNamedTextCount;
 
 }  // namespace orvix

@@ -40,8 +40,6 @@ TEST(Folders, TempAndShellFolders) {
   EXPECT_EQ(SpecialFolder(0x7F), u"");  // no such folder id
 }
 
-TEST(LoadResText, UnknownIdGivesEmptyText) { EXPECT_EQ(LoadResText(65000), u""); }
-
 class DialogItems : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -104,12 +104,11 @@ TEST(Report, APageWithoutMonthsIsAFailureNotZeroTotals) {
   const std::u16string page =
       u"<table></table><table><tr><td>Ad Soyad</td></tr></table>"
       u"<table><tr><td>Kayit</td><td>dun</td></tr></table><table><tr><td>Veri yok</td></tr></table>";
-  const ReportOutcome outcome = RunReport(page, {}, true);
+  const ReportOutcome outcome = RunReport(page, {});
   EXPECT_EQ(outcome.parserStatus, 0);
   EXPECT_TRUE(outcome.noMonths);
   EXPECT_FALSE(outcome.succeeded());
   EXPECT_EQ(outcome.replyTag, -1);
-  EXPECT_EQ(outcome.focus, ReportOutcome::Focus::Tekrar);
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ void BM_ReportOnTransferPage(benchmark::State& state) {
   for (auto _ : state) {
     // Decoded by its declared charset, as the dialog does.
     ReportOutcome r =
-        RunReport(DecodePortalText(page, "text/html;charset=windows-1254"), {2345678901.0 * 12, 123456789.0 * 11}, true);
+        RunReport(DecodePortalText(page, "text/html;charset=windows-1254"), {2345678901.0 * 12, 123456789.0 * 11});
     if (!r.succeeded()) state.SkipWithError("report failed");
     benchmark::DoNotOptimize(r.replyData.data());
   }

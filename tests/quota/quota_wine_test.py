@@ -348,7 +348,7 @@ def test_full_query_reads_the_code_logs_in_and_reports():
         text = q.wait_status(lambda t: t.startswith(S[106]), seen=seen)
         expect([t for t in (S[207], S[208], S[209]) if t in seen] == [S[207], S[208], S[209]], seen)
         expect(text == report(106, "17,48 GB", "1,15 GB", "17,48 GB", "1,15 GB"), repr(text))
-        expect(q.text(GROUP) == S["DLG_GROUP_STATUS"], q.text(GROUP))
+        expect(q.text(GROUP) == S[111], q.text(GROUP))
         expect(q.state(REFRESH)["enabled"] and q.state(RESTART)["enabled"] and q.state(CLOSE)["focused"],
                [q.state(i) for i in (REFRESH, RESTART, CLOSE)])
         q.shot("report")

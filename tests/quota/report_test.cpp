@@ -230,50 +230,42 @@ class RunReportTest : public SeparatorTest {
 };
 
 TEST_F(RunReportTest, SuccessSendsTheRecordAndShowsTheReport) {
-  const ReportOutcome r = RunReport(Page(kTransferPage), {0, 0}, true);
+  const ReportOutcome r = RunReport(Page(kTransferPage), {0, 0});
   EXPECT_TRUE(r.succeeded());
   EXPECT_EQ(r.replyTag, 0);
   const QuotaResultBytes expected = BuildQuotaResult(TwoMonths());
   EXPECT_EQ(r.replyData, std::vector<std::uint8_t>(expected.begin(), expected.end()));
   EXPECT_EQ(r.statusText, ReportText(TwoMonths(), {0, 0}));
-  EXPECT_TRUE(r.yineleEnabled);
-  EXPECT_TRUE(r.tekrarEnabled);
-  EXPECT_EQ(r.focus, ReportOutcome::Focus::Kapat);
-  EXPECT_EQ(r.sound, ReportOutcome::Sound::Ok);
 }
 
 TEST_F(RunReportTest, RefusalPageReportsThePortalsText) {
   const std::u16string page = Page(
       "<table><tr><td>a</td><td>b</td><td>c</td><td>İşlem hatası: <b>oturum</b> yok</td></tr></table>");
-  const ReportOutcome r = RunReport(page, {0, 0}, false);
+  const ReportOutcome r = RunReport(page, {0, 0});
   EXPECT_TRUE(r.serverError);
   EXPECT_FALSE(r.succeeded());
   const std::u16string message = ResourceText(101) + U("İşlem hatası: oturum yok");
   EXPECT_EQ(r.replyTag, -1);
   EXPECT_EQ(r.replyData, Utf16Le(message));
   EXPECT_EQ(r.statusText, FailureText(message));
-  EXPECT_FALSE(r.yineleEnabled);
-  EXPECT_EQ(r.focus, ReportOutcome::Focus::Tekrar);
-  EXPECT_EQ(r.sound, ReportOutcome::Sound::Fail);
 }
 
 TEST_F(RunReportTest, ParserFailuresCarryTheirStatusAndMessage) {
   const ReportOutcome message =
-      RunReport(Page("<table></table><table><tr><td>a</td><td>b</td><td>Bakım çalışması</td></tr></table>"), {}, true);
+      RunReport(Page("<table></table><table><tr><td>a</td><td>b</td><td>Bakım çalışması</td></tr></table>"), {});
   EXPECT_EQ(message.parserStatus, -4);
   EXPECT_FALSE(message.serverError);
   EXPECT_EQ(message.replyTag, -1);
   EXPECT_EQ(message.replyData, Utf16Le(U("Bakım çalışması")));
   EXPECT_EQ(message.statusText, FailureText(U("Bakım çalışması")));
-  EXPECT_TRUE(message.yineleEnabled);
 
-  const ReportOutcome tooFew = RunReport(u"<table></table>", {}, true);
+  const ReportOutcome tooFew = RunReport(u"<table></table>", {});
   EXPECT_EQ(tooFew.parserStatus, -2);
   EXPECT_TRUE(tooFew.replyData.empty());
   EXPECT_EQ(tooFew.statusText, ResourceText(109));
 
   // A message page without its message cell raises inside Parse.
-  const ReportOutcome raised = RunReport(u"<table></table><table><tr><td>a</td></tr></table>", {}, true);
+  const ReportOutcome raised = RunReport(u"<table></table><table><tr><td>a</td></tr></table>", {});
   EXPECT_EQ(raised.parserStatus, -1);
   EXPECT_EQ(raised.replyTag, -1);
   EXPECT_EQ(raised.statusText, ResourceText(109));

@@ -9,12 +9,12 @@
 namespace orvix {
 namespace {
 
-using testing::ScratchFile;
-using testing::Utf16Le;
-using testing::WriteBytes;
+using scratch::ScratchFile;
+using scratch::Utf16Le;
+using scratch::WriteBytes;
 
 std::u16string AccountFile(std::string_view name, std::u16string_view text) {
-  return testing::ScratchUtf16File(name, text);
+  return scratch::ScratchUtf16File(name, text);
 }
 
 TEST(AccountRecord, DefaultsWhenOnlyTheHashIsPresent) {

@@ -12,14 +12,14 @@
 namespace orvix {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchFile;
-using testing::Utf16Le;
-using testing::WriteBytes;
+using scratch::ReadBytes;
+using scratch::ScratchFile;
+using scratch::Utf16Le;
+using scratch::WriteBytes;
 
 // A store loaded from a file holding text (UTF-16 LE with the mark).
 std::unique_ptr<TWMemIniFile> Load(std::string_view name, std::u16string_view text, bool mark = true) {
-  return std::make_unique<TWMemIniFile>(testing::ScratchUtf16File(name, text, mark));
+  return std::make_unique<TWMemIniFile>(scratch::ScratchUtf16File(name, text, mark));
 }
 
 std::u16string Dump(const TWMemIniFile& ini) {
@@ -59,7 +59,7 @@ TEST(IniLoad, MissingFileOrNameGivesEmptyStore) {
   EXPECT_EQ(missing.SectionCount(), 0);
   EXPECT_EQ(missing.ReadString(u"a", u"b", u"dflt"), u"dflt");
   // A folder exists but is no file: still an empty store, no error.
-  TWMemIniFile folder(testing::ScratchDir().u16string());
+  TWMemIniFile folder(scratch::ScratchDir().u16string());
   EXPECT_EQ(folder.SectionCount(), 0);
 }
 

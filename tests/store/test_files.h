@@ -10,7 +10,7 @@
 
 #include "text/platform.h"
 
-namespace orvix::testing {
+namespace orvix::scratch {
 
 inline std::filesystem::path ScratchDir() {
   struct Dir {
@@ -63,4 +63,4 @@ inline std::u16string ScratchUtf16File(std::string_view name, std::u16string_vie
   return file;
 }
 
-}  // namespace orvix::testing
+}  // namespace orvix::scratch

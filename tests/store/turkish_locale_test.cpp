@@ -13,12 +13,12 @@
 namespace orvix {
 namespace {
 
-using testing::ScratchFile;
-using testing::Utf16Le;
-using testing::WriteBytes;
+using scratch::ScratchFile;
+using scratch::Utf16Le;
+using scratch::WriteBytes;
 
 std::u16string Write(std::string_view name, std::u16string_view text) {
-  return testing::ScratchUtf16File(name, text);
+  return scratch::ScratchUtf16File(name, text);
 }
 
 TEST(TurkishSystem, UserLocaleUsesCommaDecimals) {
@@ -58,7 +58,7 @@ TEST(TurkishSystem, FloatsKeepTheDot) {
 }
 
 TEST(TurkishSystem, UnicodeFileNamesOpen) {
-  const std::u16string file = testing::ScratchDir().u16string() + u"/\u00E7\u0131kt\u0131.ini";
+  const std::u16string file = scratch::ScratchDir().u16string() + u"/\u00E7\u0131kt\u0131.ini";
   TWMemIniFile ini(file);
   ini.WriteString(u"a", u"b", u"c");
   ini.UpdateFile();

@@ -10,10 +10,10 @@
 namespace orvix {
 namespace {
 
-using testing::ReadBytes;
-using testing::ScratchFile;
-using testing::Utf16Le;
-using testing::WriteBytes;
+using scratch::ReadBytes;
+using scratch::ScratchFile;
+using scratch::Utf16Le;
+using scratch::WriteBytes;
 
 std::vector<std::u16string> Entries(const TWStrings& list) {
   std::vector<std::u16string> out;

@@ -123,7 +123,7 @@ int RunReportCommand(const Args& given) {
   const auto page = ReadAnswer(args[0], contentType);
   if (!page) return kCannotRead;
   // The dialog runs the report after the agreement step, so LoggedIn is set.
-  const ReportOutcome r = RunReport(*page, stored, true);
+  const ReportOutcome r = RunReport(*page, stored);
   const std::string outcome = r.serverError ? "\"server-error\"" : std::to_string(r.parserStatus);
   std::cout << "{\"outcome\":" << outcome << ",\"status\":" << JsonString(r.statusText)
             << ",\"reply\":{\"tag\":" << r.replyTag << ",\"bytes\":" << r.replyData.size() << ",\"data\":\""
