@@ -3,8 +3,11 @@
 #   out/native  portable core, GoogleTest suites, diagnostic tool
 #   out/asan    the same suites under AddressSanitizer + UndefinedBehaviorSanitizer
 #   out/fuzz    libFuzzer targets (clang), each run for a short bounded time
-#   out/win64   orvix.exe and the Windows tests, run under Wine (Turkish locale)
-#   out/win32   the shipped 32-bit orvix.exe, built warning-free and checked
+#   out/win64   the 64-bit orvix.exe and its Windows tests under Wine (Turkish
+#               locale); its script suites only where 32-bit programs cannot run
+#   out/win32   the shipped 32-bit orvix.exe and every Windows test under Wine,
+#               plus the release's own orvix.exe end to end (where this machine
+#               runs 32-bit programs; elsewhere reported as skipped)
 #   out/release the shipped program as it goes to users (scripts/release.sh,
 #               built once; its PE checks: version resource, nothing left to strip)
 # Exit status is non-zero when anything fails to build or any test fails.
