@@ -48,9 +48,9 @@
 
 namespace {
 
-using orvix::testing::AllocFailureFired;
-using orvix::testing::ArmAllocFailure;
-using orvix::testing::DisarmAllocFailure;
+using orvix::alloc_fail::AllocFailureFired;
+using orvix::alloc_fail::ArmAllocFailure;
+using orvix::alloc_fail::DisarmAllocFailure;
 
 enum class Mode { kQuery, kRefused, kGetMyIp };
 

@@ -11,8 +11,8 @@
 #include <cstdlib>
 
 #include "app/instance_win.h"
-#include "html/html_tables.h"
 #include "quota/quota_dialog_win.h"
+#include "tests/quota/probe_world_win.h"
 #include "text/win_handles.h"
 
 namespace {
@@ -38,13 +38,8 @@ __attribute__((section(".CRT$XLF"), used)) const PIMAGE_TLS_CALLBACK g_onThreadE
 int main(int argc, char** argv) {
   g_mainThread = ::GetCurrentThreadId();
   g_exitDelayMs = argc > 1 ? static_cast<DWORD>(std::atoi(argv[1])) : 3000;
-  const orvix::win::GdiplusScope gdiplus;
-  orvix::InitHtmlTables();
-  const orvix::win::ComScope com;
-  orvix::QuotaSettings settings;
-  settings.credentials.userName = "ahmet.yilmaz@orvix";
-  settings.credentials.password = "gizli";
-  settings.querySound = false;
+  const orvix::probe::ProbeWorld world;
+  const orvix::QuotaSettings& settings = world.settings;
   INT_PTR result = -1;
   {
     const orvix::app::TInstanceWindow window;

@@ -17,8 +17,8 @@
 #include <new>
 
 #include "app/instance_win.h"
-#include "html/html_tables.h"
 #include "quota/quota_dialog_win.h"
+#include "tests/quota/probe_world_win.h"
 #include "text/win_handles.h"
 
 namespace {
@@ -69,13 +69,8 @@ int main(int argc, char** argv) {
     ::SetEnvironmentVariableA("TMP", argv[4]);
     ::SetEnvironmentVariableA("TEMP", argv[4]);
   }
-  const orvix::win::GdiplusScope gdiplus;
-  orvix::InitHtmlTables();
-  const orvix::win::ComScope com;
-  orvix::QuotaSettings settings;
-  settings.credentials.userName = "ahmet.yilmaz@orvix";
-  settings.credentials.password = "gizli";
-  settings.querySound = false;
+  const orvix::probe::ProbeWorld world;
+  const orvix::QuotaSettings& settings = world.settings;
   HHOOK hook = ::SetWindowsHookExW(WH_GETMESSAGE, OnGetMessage, nullptr, g_mainThread);
   INT_PTR result = -1;
   {

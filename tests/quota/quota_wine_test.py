@@ -614,7 +614,10 @@ def test_failed_image_request_and_busy_steps():
     # Cut halfway through the body (a connection cut before any answer makes
     # WinInet try again on a new one).
     image = {"body_file": page("jcaptcha.jpg"), "headers": [["Content-Type", "image/jpeg"]]}
-    scenario = portal(**{P_IMAGE: [dict(image, drop="body"), image],
+    # Then a picture the graphics library cannot read: code entry with no
+    # picture drawn, and "yineleyin" asks for a new one.
+    damaged = {"body": "<html>bakım</html>", "headers": [["Content-Type", "image/jpeg"]]}
+    scenario = portal(**{P_IMAGE: [dict(image, drop="body"), damaged, image],
                          P_SOUND: {"drop": "body"},
                          P_FORM: {"delay": 3}})
     with Query(scenario) as q:
@@ -630,6 +633,10 @@ def test_failed_image_request_and_busy_steps():
         time.sleep(1)
         expect(q.portal_paths() == [P_LOGIN, P_IMAGE] and q.text(STATUS) == S[216], q.portal_paths())
         q.ui.click(RESTART)
+        q.wait_entry()
+        expect(q.proc.poll() is None and q.state(LINK)["enabled"], "alive with the damaged picture")
+        q.ui.link(LINK, 0)
+        q.ui.wait_until(lambda: q.portal_paths().count(P_IMAGE) == 3)
         q.wait_entry()
         # The sound request fails: the code entry stays as it was.
         q.ui.settext(EDIT, CODE[:3])
@@ -648,7 +655,7 @@ def test_failed_image_request_and_busy_steps():
         q.ui.command(LOGIN)
         time.sleep(1.5)
         paths = q.portal_paths()
-        expect(paths == [P_LOGIN, P_IMAGE, P_LOGIN, P_IMAGE, P_SOUND, P_FORM], paths)
+        expect(paths == [P_LOGIN, P_IMAGE, P_LOGIN, P_IMAGE, P_LOGIN, P_IMAGE, P_SOUND, P_FORM], paths)
         q.ui.click(CLOSE) if q.state(CLOSE)["visible"] else q.ui.command(2)
         expect(q.finish() == 0, "exit")
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-namespace orvix::testing {
+namespace orvix::alloc_fail {
 
 namespace {
 
@@ -72,11 +72,11 @@ AllocFailurePause::~AllocFailurePause() {
   if (wasArmed_) g_armed.store(true, std::memory_order_release);
 }
 
-}  // namespace orvix::testing
+}  // namespace orvix::alloc_fail
 
-using orvix::testing::Aligned;
-using orvix::testing::FreeAligned;
-using orvix::testing::Plain;
+using orvix::alloc_fail::Aligned;
+using orvix::alloc_fail::FreeAligned;
+using orvix::alloc_fail::Plain;
 
 void* operator new(std::size_t size) {
   if (void* p = Plain(size)) return p;

@@ -13,7 +13,7 @@
 // are the runtime's and are not failed here).
 #pragma once
 
-namespace orvix::testing {
+namespace orvix::alloc_fail {
 
 // Starts counting from 0; the nth allocation from now fails (n >= 1), or
 // none when n is 0 (a counting run, to learn a whole run's number).
@@ -51,4 +51,4 @@ class AllocFailureScope {
   AllocFailureScope& operator=(const AllocFailureScope&) = delete;
 };
 
-}  // namespace orvix::testing
+}  // namespace orvix::alloc_fail

@@ -32,13 +32,13 @@
 namespace orvix {
 namespace {
 
-using testing::AllocFailureFired;
-using testing::AllocFailurePause;
-using testing::AllocFailureScope;
-using testing::AllocationsCounted;
-using testing::ReadBytes;
-using testing::ScratchFile;
-using testing::WriteBytes;
+using alloc_fail::AllocFailureFired;
+using alloc_fail::AllocFailurePause;
+using alloc_fail::AllocFailureScope;
+using alloc_fail::AllocationsCounted;
+using scratch::ReadBytes;
+using scratch::ScratchFile;
+using scratch::WriteBytes;
 
 std::string PortalPage(std::string_view name) {
   const char* src = std::getenv("ORVIX_SOURCE_DIR");
@@ -120,12 +120,12 @@ TEST_F(AllocationFailure, ReportOnTheBundledTransferPage) {
   const std::string body = PortalPage("transfer.html");
   ASSERT_FALSE(body.empty());
   const StoredTotals stored{1000, 2000};
-  const ReportOutcome expected = RunReport(DecodePortalText(body, "text/html;charset=windows-1254"), stored, true);
+  const ReportOutcome expected = RunReport(DecodePortalText(body, "text/html;charset=windows-1254"), stored);
   ASSERT_TRUE(expected.succeeded());
   ASSERT_EQ(expected.replyData.size(), kQuotaResultSize);
 
   Sweep("report", [&] {
-    const ReportOutcome r = RunReport(DecodePortalText(body, "text/html;charset=windows-1254"), stored, true);
+    const ReportOutcome r = RunReport(DecodePortalText(body, "text/html;charset=windows-1254"), stored);
     if (r.succeeded()) {
       // A success carries the whole record and the whole text, never part.
       if (r.replyTag != expected.replyTag || r.replyData != expected.replyData) return "fault: another record";
@@ -134,7 +134,7 @@ TEST_F(AllocationFailure, ReportOnTheBundledTransferPage) {
     }
     // The step's failure outcome: the parent gets tag -1 and no record.
     if (r.replyTag == expected.replyTag || r.replyData.size() == kQuotaResultSize) return "fault: a failure with a record";
-    if (r.statusText.empty() || !r.tekrarEnabled) return "fault: a failure without its text";
+    if (r.statusText.empty()) return "fault: a failure without its text";
     return "failure outcome";
   });
 }
@@ -177,7 +177,7 @@ const std::u16string kIniText =
 class StoreFile {
  public:
   StoreFile(const char* name, const std::function<void(const std::u16string&)>& change)
-      : path_(ScratchFile(name)), original_(testing::Utf16Le(kIniText, true)) {
+      : path_(ScratchFile(name)), original_(scratch::Utf16Le(kIniText, true)) {
     WriteBytes(path_, original_);
     change(path_);
     saved_ = ReadBytes(path_);
