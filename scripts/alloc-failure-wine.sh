@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every allocation of a run failing in turn under Wine, every N (the test
-# command's test_alloc_failure_wine takes every 9th): the query with
+# command's test_alloc_failure_wine takes every 25th): the query with
 # "Yinele", the refused login with "Tekrar", and -getmyip, each in one
 # quota-alloc-probe.exe process (tests/quota/alloc_wine_test.py).
 #
