@@ -1,4 +1,5 @@
-# 32-bit Windows build: the shipped orvix.exe. It cannot run on this machine (no 32-bit support), only be built and checked.
+# 32-bit Windows build: the shipped orvix.exe. Its tests run under Wine where
+# this machine executes i386 code (cmake/OrvixTesting.cmake decides).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ORVIX_MINGW_PREFIX i686-w64-mingw32)
@@ -12,3 +13,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/${ORVIX_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

@@ -3,7 +3,7 @@
 #   ORVIX_WINE_DIR=<build>/wine wine-run.sh EXE ARGS...
 # The bench must have been started (scripts/wine-bench.sh start, or the
 # wine_bench CTest fixture). This is the cross-compiling emulator of the
-# x86_64 build, so CTest runs every Windows test program through it.
+# Windows builds, so CTest runs every Windows test program through it.
 # The exit status is the program's.
 set -euo pipefail
 
