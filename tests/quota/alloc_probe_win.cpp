@@ -55,6 +55,7 @@ using orvix::alloc_fail::DisarmAllocFailure;
 enum class Mode { kQuery, kRefused, kGetMyIp };
 
 constexpr DWORD kRunBoundMs = 60000;  // a run longer than this is a fault
+constexpr DWORD kSettleMs = 1500;     // a phase change is over by then
 
 Mode g_mode = Mode::kQuery;
 DWORD g_mainThread = 0;
@@ -175,11 +176,13 @@ DWORD WINAPI Person(LPVOID) {
   bool retried = false;     // "Tekrar" pressed
   bool closing = false;
   int repliesAtPress = 0;
+  DWORD usableSince = 0;    // when "Tekrar" became usable
   while (!g_stop) {
     ::Sleep(10);
     if (g_generation != generation) {
       generation = g_generation;
       typed = refreshed = retried = closing = false;
+      usableSince = 0;
       repliesAtPress = 0;
     }
     if (!g_running) continue;
@@ -203,7 +206,11 @@ DWORD WINAPI Person(LPVOID) {
     // A report or a failure: "Tekrar" answers. After "Yinele" the report's
     // buttons stay while the page is fetched again: wait for its reply, or
     // for the failure (which puts the focus on "Tekrar").
-    if (!Usable(dialog, IDC_RESTART)) continue;
+    if (!Usable(dialog, IDC_RESTART)) {
+      usableSince = 0;
+      continue;
+    }
+    if (!usableSince) usableSince = ::GetTickCount();
     const int replies = g_records + g_failures;
     const bool onTekrar = FocusOfMainThread() == ::GetDlgItem(dialog, IDC_RESTART);
     if (refreshed && replies == repliesAtPress && !onTekrar) continue;
@@ -213,10 +220,16 @@ DWORD WINAPI Person(LPVOID) {
       Press(dialog, IDC_REFRESH);
       continue;
     }
-    if (g_mode == Mode::kRefused && !retried && onTekrar) {
-      retried = true;
-      Press(dialog, IDC_RESTART);
-      continue;
+    if (g_mode == Mode::kRefused && !retried) {
+      if (onTekrar) {
+        retried = true;
+        Press(dialog, IDC_RESTART);
+        continue;
+      }
+      // The phase shows "Tekrar" before it gives it the focus: on a slow
+      // machine this thread can look in between. Only a "Tekrar" that stays
+      // without the focus means a failure that is not the refusal.
+      if (::GetTickCount() - usableSince < kSettleMs) continue;
     }
     closing = true;
     Press(dialog, IDC_CLOSE);
