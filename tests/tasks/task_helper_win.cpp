@@ -2,10 +2,11 @@
 //
 //   task-helper screen
 //       prints the virtual screen size as "WxH".
-//   task-helper vanish MS PROGRAM ARGS...
+//   task-helper vanish MS|@FILE PROGRAM ARGS...
 //       creates a top-level window, starts PROGRAM with "{parent}" replaced by
-//       its handle, destroys the window after MS milliseconds and waits for
-//       the program; exits with the program's status (124 after 60 s).
+//       its handle, destroys the window after MS milliseconds, or once FILE
+//       exists, and waits for the program; exits with the program's status
+//       (124 after 60 s).
 //   task-helper msgbox CAPTION SECONDS
 //       waits for a message box with that caption, prints it as one JSON
 //       line {"caption":..,"text":..,"buttons":[ids]} (texts UTF-8), then
@@ -48,7 +49,9 @@ int Screen() {
 }
 
 int Vanish(int argc, char** argv) {
-  const int ms = std::atoi(argv[2]);
+  const bool onFile = argv[2][0] == '@';
+  const int ms = onFile ? 0 : std::atoi(argv[2]);
+  const char* signal = argv[2] + 1;
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = GetModuleHandleA(nullptr);
@@ -80,7 +83,8 @@ int Vanish(int argc, char** argv) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
     const DWORD elapsed = GetTickCount() - start;
-    if (!destroyed && elapsed >= static_cast<DWORD>(ms)) {
+    const bool due = onFile ? GetFileAttributesA(signal) != INVALID_FILE_ATTRIBUTES : elapsed >= static_cast<DWORD>(ms);
+    if (!destroyed && due) {
       DestroyWindow(wnd);
       destroyed = true;
     }

@@ -7,12 +7,14 @@ import os
 import re
 import subprocess
 import sys
+import threading
 import time
 import urllib.parse
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
-from winebench import PeakMemory, bench_env, build_file, main_for, run_under_wine, run_with_fake_parent  # noqa: E402
+from winebench import (PeakMemory, bench_env, build_file, main_for, run_under_wine, run_with_fake_parent,  # noqa: E402
+                       windows_path)
 
 # The program under test: this tree's, or the file that ships (the release
 # test names out/release/orvix.exe here).
@@ -121,11 +123,26 @@ def test_getmyip_last_source_sends_referrer_and_all_failing_replies_empty():
 def test_getmyip_parent_gone_or_not_a_window():
     # The window vanishes while source A is still answering: no reply can
     # reach it, and the job ends normally.
+    # The helper destroys the window once source A has the request (however
+    # long the program took to start), and A answers 2 s later.
     scenario = ip_routes(a="81.214.7.9")
     scenario["routes"][0]["response"]["delay"] = 2
+    signal = build_file("tests/tasks/artifacts/vanish-now")
+    os.makedirs(os.path.dirname(signal), exist_ok=True)
+    if os.path.exists(signal):
+        os.remove(signal)
     with FakeNetwork(scenario, ca_dir=ca_dir()) as net:
-        proc = run_under_wine(HELPER, ["vanish", "500", "Z:" + ORVIX.replace("/", "\\"), "-getmyip", "{parent}"],
-                              env_extra=net.env())
+        done = {}
+        runner = threading.Thread(target=lambda: done.update(proc=run_under_wine(
+            HELPER, ["vanish", "@" + windows_path(signal), "Z:" + ORVIX.replace("/", "\\"), "-getmyip", "{parent}"],
+            env_extra=net.env())))
+        runner.start()
+        deadline = time.monotonic() + 50
+        while not hosts(net) and runner.is_alive() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        open(signal, "w").close()
+        runner.join()
+        proc = done["proc"]
         expect(proc.returncode == 0, (proc.returncode, proc.stderr))
         expect(hosts(net) == [ECHO_A], hosts(net))
     # A second argument that is no window runs nothing at all.
