@@ -105,6 +105,10 @@ function(orvix_wine_test_properties name timeout)
     LABELS wine
     TIMEOUT ${timeout}
     ENVIRONMENT "ORVIX_WINE_DIR=${ORVIX_WINE_DIR};ORVIX_SOURCE_DIR=${CMAKE_SOURCE_DIR};ORVIX_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  if(NOT ORVIX_WINE_TIMEOUT_SCALE EQUAL 1)
+    # The drivers' own waits and fake-parent's limit stretch likewise.
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "ORVIX_TIME_SCALE=${ORVIX_WINE_TIMEOUT_SCALE}")
+  endif()
   if(ARGN)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARGN}")
   endif()

@@ -20,7 +20,7 @@ import threading
 import time
 import zlib
 
-from winebench import bench_env, build_file, windows_path
+from winebench import bench_env, build_file, wait_bound, windows_path
 
 
 class UiDriverError(RuntimeError):
@@ -33,7 +33,7 @@ class UiDriver:
     def __init__(self, exe=None, env_extra=None, reply_timeout=60):
         exe = exe or build_file("tools/ui-driver/ui-driver.exe")
         env = bench_env(env_extra)
-        self.reply_timeout = reply_timeout
+        self.reply_timeout = wait_bound(reply_timeout)
         self.proc = subprocess.Popen([env["ORVIX_WINE"], exe], env=env, stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self._lines = queue.Queue()
@@ -62,10 +62,10 @@ class UiDriver:
 
     # The commands, one method each (see ui-driver --help).
     def wait_window(self, title, timeout_ms=20000, check=True):
-        return self.call("wait-window", title, timeout_ms, check=check)
+        return self.call("wait-window", title, int(wait_bound(timeout_ms)), check=check)
 
     def gone(self, timeout_ms=10000, check=True):
-        return self.call("gone", timeout_ms, check=check)
+        return self.call("gone", int(wait_bound(timeout_ms)), check=check)
 
     def get(self, control_id, check=True):
         return self.call("get", control_id, check=check)
@@ -112,7 +112,7 @@ class UiDriver:
     def wait_until(self, predicate, timeout=20.0, interval=0.1):
         """Polls predicate() until it returns a true value, which is returned;
         AssertionError after timeout seconds."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + wait_bound(timeout)
         while True:
             value = predicate()
             if value:

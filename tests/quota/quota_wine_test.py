@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
 from uidriver import UiDriver, bmp_to_png, read_bmp  # noqa: E402
-from winebench import PeakMemory, bench_env, build_file, display_dpi, main_for, windows_path  # noqa: E402
+from winebench import PeakMemory, bench_env, build_file, display_dpi, main_for, wait_bound, windows_path  # noqa: E402
 
 SRC = os.environ["ORVIX_SOURCE_DIR"]
 # The program under test: this tree's, or the file that ships (the release
@@ -199,7 +199,7 @@ class Query:
 
     def wait_status(self, predicate, timeout=30, seen=None):
         """Polls the status text until predicate(text); records every text seen."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + wait_bound(timeout)
         last = None
         while time.monotonic() < deadline:
             text = self.text(STATUS)

@@ -35,7 +35,7 @@ def link(q):
 
 def wait_link(q, wanted, timeout=20):
     """Polls the link control until it is wanted; returns the time it was."""
-    deadline = time.monotonic() + timeout
+    deadline = time.monotonic() + qt.wait_bound(timeout)
     while True:
         now = link(q)
         if now == wanted:

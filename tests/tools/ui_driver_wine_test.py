@@ -13,7 +13,7 @@ import zlib
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from uidriver import UiDriver, UiDriverError, bmp_to_png, read_bmp  # noqa: E402
-from winebench import bench_env, build_file, main_for  # noqa: E402
+from winebench import bench_env, build_file, main_for, wait_bound  # noqa: E402
 
 TITLE = "Sınama Penceresi"
 EDIT, OK, PICTURE, LINK, PLAIN_LINK, RESTART = 1000, 1, 1001, 1002, 1005, 1007
@@ -37,7 +37,7 @@ class Target:
 
     def next(self, predicate, timeout=10):
         """The next line that satisfies predicate (earlier ones are dropped)."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + wait_bound(timeout)
         while True:
             left = deadline - time.monotonic()
             if left <= 0:

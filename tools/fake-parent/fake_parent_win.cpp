@@ -37,8 +37,9 @@ const char kHelp[] =
     "is empty or holds white space is put in double quotes. With --raw the single\n"
     "argument after PROGRAM is the rest of the command line, used as it is.\n"
     "\n"
-    "--timeout  seconds to wait for the child (default 60); then the child is\n"
-    "           killed and fake-parent exits 124.\n"
+    "--timeout  seconds to wait for the child (default 60), times ORVIX_TIME_SCALE\n"
+    "           when that is set (an emulated machine); then the child is killed\n"
+    "           and fake-parent exits 124.\n"
     "--hold MS  answer each WM_COPYDATA only after MS milliseconds, keeping the\n"
     "           sender waiting (so a test can look at it after its work).\n"
     "--close-on-open  on 6041, send WM_CLOSE to the window its lParam names (the\n"
@@ -154,6 +155,8 @@ int main(int argc, char** argv) {
     }
   }
   if (i >= argc || timeoutSeconds <= 0 || (raw && argc - i != 2)) return Usage();
+  if (const char* scale = std::getenv("ORVIX_TIME_SCALE"); scale && std::atof(scale) > 1)
+    timeoutSeconds *= std::atof(scale);
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW wc{};
