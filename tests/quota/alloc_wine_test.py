@@ -47,6 +47,9 @@ def run_probe(mode, scenario, timeout):
         with FakeNetwork(scenario, ca_dir=bench_env().get("ORVIX_CA_DIR")) as net:
             run = run_under_wine(PROBE, [mode, windows_path(appdata), windows_path(net.scenario_path), CODE,
                                          "1", "0", str(STRIDE)], env_extra=net.env(), timeout=timeout)
+            if b'"fault":0,' in run.stdout:
+                # The undisturbed run went wrong: what the portal was asked, in order.
+                print("    the portal's requests:", [r["path"].rsplit("/", 1)[-1] for r in net.requests()], flush=True)
         out = run.stdout.decode("utf-8", "replace").splitlines()
         for line in out:
             print("   ", line, flush=True)
