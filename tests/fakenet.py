@@ -39,7 +39,8 @@ class FakeNetwork:
         if ca_out:
             args += ["--ca-out", ca_out]
         self.proc = subprocess.Popen(args)
-        deadline = time.monotonic() + startup_timeout
+        # Stretched on a slow (emulated) machine, as the Wine drivers' waits are.
+        deadline = time.monotonic() + startup_timeout * max(1.0, float(os.environ.get("ORVIX_TIME_SCALE", "1") or 1))
         while not os.path.exists(self.port_file):
             if self.proc.poll() is not None:
                 raise RuntimeError("fake-network exited with %d" % self.proc.returncode)

@@ -54,8 +54,9 @@ using orvix::alloc_fail::DisarmAllocFailure;
 
 enum class Mode { kQuery, kRefused, kGetMyIp };
 
-constexpr DWORD kRunBoundMs = 60000;  // a run longer than this is a fault
-constexpr DWORD kSettleMs = 1500;     // a phase change is over by then
+// Stretched by ORVIX_TIME_SCALE on a slow (emulated) machine.
+DWORD g_runBoundMs = 60000;  // a run longer than this is a fault
+DWORD g_settleMs = 1500;     // a phase change is over by then
 
 Mode g_mode = Mode::kQuery;
 DWORD g_mainThread = 0;
@@ -174,6 +175,8 @@ DWORD WINAPI Person(LPVOID) {
   bool typed = false;       // the code is in for the entry shown
   bool refreshed = false;   // "Yinele" pressed
   bool retried = false;     // "Tekrar" pressed
+  bool restarted = false;   // ... and seen disabled or hidden since: the new query began
+  DWORD retriedAt = 0;
   bool closing = false;
   int repliesAtPress = 0;
   DWORD usableSince = 0;    // when "Tekrar" became usable
@@ -181,14 +184,14 @@ DWORD WINAPI Person(LPVOID) {
     ::Sleep(10);
     if (g_generation != generation) {
       generation = g_generation;
-      typed = refreshed = retried = closing = false;
+      typed = refreshed = retried = restarted = closing = false;
       usableSince = 0;
       repliesAtPress = 0;
     }
     if (!g_running) continue;
     HWND dialog = QuotaDialogShown();
     if (!dialog) continue;
-    if (!g_timedOut && ::GetTickCount() - g_runStart > kRunBoundMs) {
+    if (!g_timedOut && ::GetTickCount() - g_runStart > g_runBoundMs) {
       g_timedOut = true;
       ::PostMessageW(dialog, orvix::kMsgCloseDialog, 0, 0);
       continue;
@@ -208,6 +211,7 @@ DWORD WINAPI Person(LPVOID) {
     // for the failure (which puts the focus on "Tekrar").
     if (!Usable(dialog, IDC_RESTART)) {
       usableSince = 0;
+      restarted = retried;
       continue;
     }
     if (!usableSince) usableSince = ::GetTickCount();
@@ -220,16 +224,22 @@ DWORD WINAPI Person(LPVOID) {
       Press(dialog, IDC_REFRESH);
       continue;
     }
+    if (g_mode == Mode::kRefused && retried && !restarted && ::GetTickCount() - retriedAt < g_settleMs) {
+      // The press is posted: until the dialog takes it, the refusal is
+      // still on screen, and is no reason to close.
+      continue;
+    }
     if (g_mode == Mode::kRefused && !retried) {
       if (onTekrar) {
         retried = true;
+        retriedAt = ::GetTickCount();
         Press(dialog, IDC_RESTART);
         continue;
       }
       // The phase shows "Tekrar" before it gives it the focus: on a slow
       // machine this thread can look in between. Only a "Tekrar" that stays
       // without the focus means a failure that is not the refusal.
-      if (::GetTickCount() - usableSince < kSettleMs) continue;
+      if (::GetTickCount() - usableSince < g_settleMs) continue;
     }
     closing = true;
     Press(dialog, IDC_CLOSE);
@@ -317,6 +327,13 @@ int main(int argc, char** argv) {
   const long first = std::atol(argv[5]);
   long last = std::atol(argv[6]);
   const long stride = std::max(1L, std::atol(argv[7]));
+  if (const char* scale = std::getenv("ORVIX_TIME_SCALE")) {
+    const double factor = std::atof(scale);
+    if (factor > 1) {
+      g_runBoundMs = static_cast<DWORD>(g_runBoundMs * factor);
+      g_settleMs = static_cast<DWORD>(g_settleMs * factor);
+    }
+  }
 
   // As orvix.exe starts.
   orvix::app::InstallQuietFailureHandlers();
@@ -374,7 +391,7 @@ int main(int argc, char** argv) {
                          : g_mode == Mode::kQuery ? g_records == 2 : g_records == 1;
       if (!whole || escaped) fault = "the undisturbed run did not succeed";
     }
-    if (g_timedOut || took > kRunBoundMs) fault += " did not end within the bound;";
+    if (g_timedOut || took > g_runBoundMs) fault += " did not end within the bound;";
     if (g_opened != g_closed) fault += " 6041 without 6042;";
     if (g_badReplies) fault += " a reply that is not whole;";
     if (g_mode == Mode::kGetMyIp && g_addresses > 1) fault += " more than one reply;";
