@@ -19,7 +19,9 @@
 #
 # The machine sees the source tree at the same path (9p), runs CTest in
 # out/win32vm with the arguments given (every test when none), writes the
-# output to out/vm/result.log and powers off. The exit status is CTest's.
+# output to out/vm/result.log (CTest's whole log, the passing tests' output
+# too, to out/vm/LastTest.log) and powers off. The exit status is CTest's.
+# The programs run from copies on the machine's own disk (see below).
 # Nothing of the project is changed for it: the same programs and scripts
 # run, under the same bench (scripts/wine-bench.sh), as on a machine that runs
 # 32-bit programs itself.
@@ -126,9 +128,9 @@ make_image() {
 make_root
 make_image
 
-if [ ! -f "$root/out/release/orvix.exe" ]; then
-  bash scripts/release.sh
-fi
+# The release as the tree stands (a few seconds when nothing changed): the
+# release tests run its orvix.exe.
+bash scripts/release.sh >/dev/null
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
   -DORVIX_WINE32=ON -DORVIX_WINE_TIMEOUT_SCALE=4 -DPython3_EXECUTABLE=/usr/bin/python3 >/dev/null
@@ -138,17 +140,31 @@ if [ "${1:-}" = "--prepare" ]; then
   exit 0
 fi
 
-# The bench's Wine prefix lives on the machine's own disk, not on the shared
-# tree: Wine wants its file locks.
+# The programs run from the machine's own disk: Wine maps some pages of a
+# program on the 9p share wrongly (as zeros; the probe of allocation
+# failures died at its first instruction), although reading the file gives
+# the right bytes. So the build and the release are copied there first and
+# mounted over their shared paths. The bench's Wine prefix lives there too:
+# Wine wants its file locks.
 {
+  for tree in "$build" "$root/out/release"; do
+    local_copy=/var/orvix-copy/$(basename "$tree")
+    printf 'rm -rf %q; mkdir -p %q\n' "$local_copy" "$local_copy"
+    printf 'tar -C %q --exclude=./wine -cf - . | tar -C %q -xf -\n' "$tree" "$local_copy"
+    printf 'mount --bind %q %q\n' "$local_copy" "$tree"
+  done
   echo 'mkdir -p /var/orvix-wine "'"$build"'/wine"'
   echo 'mount --bind /var/orvix-wine "'"$build"'/wine"'
   printf 'cd %q\n' "$root"
   printf 'ctest --test-dir %q -j 2 --output-on-failure' "$build"
   ((${#@})) && printf ' %q' "$@"
   echo
+  # CTest's whole log (the passing tests' output too) back to the share.
+  echo 'status=$?'
+  printf 'cp %q %q\n' "$build/Testing/Temporary/LastTest.log" "$vm/LastTest.log"
+  echo 'exit $status'
 } >"$vm/cmd.sh"
-rm -f "$vm/result.rc" "$vm/result.log"
+rm -f "$vm/result.rc" "$vm/result.log" "$vm/LastTest.log"
 
 kernel=$(ls "$vm"/root/boot/vmlinuz-* | sort -V | tail -1)
 initrd=$(ls "$vm"/root/boot/initrd.img-* | sort -V | tail -1)
