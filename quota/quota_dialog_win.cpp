@@ -96,6 +96,8 @@ struct DialogState {
   Rendering rendering = Rendering::kColour;
   Phase phase = Phase::kWaiting;
   bool announced = false;  // the parent was told of the dialog (6041): it is told of its end
+  bool moving = false;     // the move by the body runs
+  bool dropping = false;   // input queued before a phase change is being dropped
   bool loggedIn = false;
   PortalCookies cookies;  // the portal's, the session among them
   std::u16string imagePath;  // the saved security-code files; empty when none
@@ -220,6 +222,30 @@ void EntryLayout(DialogState& s) {
   for (int id : {IDC_STATUS, IDC_CLOSE, IDC_RESTART, IDC_REFRESH}) Show(s, id, false);
 }
 
+// The system gives a queued mouse press or key to the window under the
+// pointer, or with the focus, when the dialog takes it from its queue, not
+// when the user made it. Presses and keys still queued when a phase
+// changes the controls were aimed at the old ones (a click on the status
+// text made while a handler waited would land on the link the entry layout
+// shows there, a click on a disabled "Tekrar" on the enabled one): they are
+// dropped. Commands sent meanwhile count for nothing either. The move by
+// the body (whose loop hands on the completions) ends at the button's
+// release: a release dropped under it ends it still.
+void DropQueuedInput(DialogState& s) {
+  if (s.dropping) return;
+  s.dropping = true;
+  // By message range, not PM_QS_INPUT: Wine's input filter misses a press
+  // that a wait's PM_NOREMOVE peek has looked at already.
+  MSG msg;
+  bool released = false;
+  while (::PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         ::PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    if (msg.message == WM_LBUTTONUP) released = true;
+  }
+  s.dropping = false;
+  if (s.moving && released) ::PostMessageW(s.dialog, WM_LBUTTONUP, 0, 0);
+}
+
 // Moves the dialog into a phase (see the table at Phase).
 void SetPhase(DialogState& s, Phase phase) {
   s.phase = phase;
@@ -227,6 +253,7 @@ void SetPhase(DialogState& s, Phase phase) {
     case Phase::kEntry:
       EntryLayout(s);
       Focus(s, IDC_CODE_EDIT);
+      DropQueuedInput(s);
       return;
     case Phase::kWaiting:
     case Phase::kReport:
@@ -237,6 +264,7 @@ void SetPhase(DialogState& s, Phase phase) {
       Enable(s, IDC_REFRESH, s.loggedIn);
       if (phase == Phase::kReport) Focus(s, IDC_CLOSE);
       if (phase == Phase::kFailure) Focus(s, IDC_RESTART);
+      DropQueuedInput(s);
       return;
     case Phase::kClosed:
       return;
@@ -658,6 +686,7 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
     return TRUE;
   }
   if (!s) return FALSE;
+  if (s->dropping && (message == WM_COMMAND || message == WM_NOTIFY || message == WM_LBUTTONDOWN)) return FALSE;
   switch (message) {
     case WM_SHOWWINDOW:
       // Only a shown code box takes the focus: a hidden one would pass Enter
@@ -667,7 +696,9 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
     case WM_LBUTTONDOWN:
       if (wParam & MK_LBUTTON) {
         ::ReleaseCapture();
+        s->moving = true;
         ::SendMessageW(dialog, WM_SYSCOMMAND, 0xF012, 0);  // move by the body
+        s->moving = false;
       }
       return TRUE;
     case WM_COMMAND:

@@ -109,6 +109,27 @@ class UiDriver:
     def focus_window(self, check=True):
         return self.call("focus-window", check=check)
 
+    # Real input (SendInput): the pointer's position picks the window.
+    def point(self, control_id, dx, dy, check=True):
+        return self.call("point", control_id, dx, dy, check=check)
+
+    def link_point(self, control_id, index, check=True):
+        return self.call("link-point", control_id, index, check=check)
+
+    def mouse_move(self, x, y, check=True):
+        return self.call("mouse-move", x, y, check=check)
+
+    def mouse(self, action="mouse-click", check=True):
+        """action: mouse-down, mouse-up, mouse-click or dblclick."""
+        return self.call(action, check=check)
+
+    def press(self, vk, action="keypress", check=True):
+        """action: keydown (again for autorepeat), keyup or keypress."""
+        return self.call(action, vk, check=check)
+
+    def type(self, text, check=True):
+        return self.call("type", text, check=check)
+
     def wait_until(self, predicate, timeout=20.0, interval=0.1):
         """Polls predicate() until it returns a true value, which is returned;
         AssertionError after timeout seconds."""

@@ -915,6 +915,34 @@ def test_steps_asked_for_while_a_finished_worker_is_waited_for_start_nothing():
         q.ui.link(LINK, 2)  # a picture link in code entry: no query
         time.sleep(4)
         expect(q.portal_paths()[7:] == [P_LOGIN, P_IMAGE], q.portal_paths())
+        # A person's mouse (real input): the system gives a press to the
+        # window under the pointer when the dialog takes it from its queue.
+        # Presses made while a handler waits are taken after the new layout
+        # shows, on what is there then: they count for nothing. One click on
+        # "yineleyin" is one query, not a second one from a click and a
+        # double click on the status text where the link shows again.
+        q.ui.focus_window()
+        spot = q.ui.link_point(LINK, 0)["point"]
+        q.ui.mouse_move(*spot)
+        q.ui.mouse("mouse-click")
+        q.ui.wait_until(lambda: q.portal_paths().count(P_IMAGE) == 3, timeout=30)
+        time.sleep(1.0)  # the picture's handler waits for its worker
+        q.ui.mouse("mouse-click")
+        q.ui.mouse("dblclick")
+        q.wait_entry(timeout=30)
+        time.sleep(4)
+        expect(q.portal_paths()[9:] == [P_LOGIN, P_IMAGE], q.portal_paths())
+        # Nor does a click on "Tekrar" while it was disabled, taken once the
+        # report has enabled it.
+        q.login()
+        q.ui.wait_until(lambda: q.portal_paths().count(P_TRANSFER) == 3, timeout=40)
+        time.sleep(1.0)  # the transfer page's handler waits for its worker
+        x, y, w, h = q.state(RESTART)["rect"]
+        q.ui.mouse_move(*q.ui.point(RESTART, w // 2, h // 2)["point"])
+        q.ui.mouse("mouse-click")
+        q.wait_status(lambda t: t.startswith(S[106]) or t.startswith(S[107]), timeout=30)
+        time.sleep(4)
+        expect(q.portal_paths()[11:] == [P_FORM, P_AGREE, P_TRANSFER], q.portal_paths())
         q.ui.command(2)
         status = q.finish(timeout=60)
         expect(status == 0 and q.out and q.out[-1].get("result") == 2, (status, q.out))

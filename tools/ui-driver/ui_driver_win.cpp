@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -61,6 +62,19 @@ const char kHelp[] =
     "                                 -> {width, height, source:\"bitmap\"|\"screen\"}\n"
     "  screenshot FILE.bmp            the dialog's window rectangle from the screen -> {width, height}\n"
     "  focus-window                   bring the dialog to the foreground -> {foreground}\n"
+    "\n"
+    "Real input (SendInput: the system routes it as a person's mouse and keyboard, by the\n"
+    "pointer's position, the capture and the focus; keys go to the foreground window):\n"
+    "  point ID DX DY                 the screen point DX, DY from the control's client origin\n"
+    "                                 -> {point:[x,y]}\n"
+    "  link-point ID INDEX            the screen point of link INDEX of a SysLink control\n"
+    "                                 -> {point:[x,y]}\n"
+    "  mouse-move X Y                 the pointer to the screen point -> {point:[x,y]}\n"
+    "  mouse-down | mouse-up          the left button pressed or released where the pointer is\n"
+    "  mouse-click | dblclick         one press and release, or two quickly -> {sent}\n"
+    "  keydown VK | keyup VK          a key pressed (again: autorepeat) or released -> {sent}\n"
+    "  keypress VK                    a key pressed and released -> {sent}\n"
+    "  type TEXT                      the characters of TEXT, each pressed and released -> {sent}\n"
     "  exit                           -> {exit:true}, then ends\n"
     "\n"
     "Numbers are decimal or 0x hexadecimal. Sent messages time out after 10 s.\n";
@@ -498,6 +512,113 @@ JsonLine FocusWindow() {
   return JsonLine().Bool("foreground", ::GetForegroundWindow() == d);
 }
 
+// Real input: what SendInput queued, or an error when the system refused
+// some of it (another desktop, say).
+JsonLine Sent(std::vector<INPUT>& inputs) {
+  const UINT n = ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  if (n != inputs.size()) return Error("SendInput refused");
+  return JsonLine().Int("sent", n);
+}
+
+INPUT MouseInput(DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  return in;
+}
+
+INPUT KeyInput(WORD vk, WORD scan, DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.wScan = scan;
+  in.ki.dwFlags = flags;
+  return in;
+}
+
+INPUT VirtualKey(long long vk, bool up) {
+  const WORD key = static_cast<WORD>(vk);
+  return KeyInput(key, static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC)), up ? KEYEVENTF_KEYUP : 0);
+}
+
+JsonLine Point(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  long long dx = 0, dy = 0;
+  if (!Numbers(rest, {&dx, &dy})) return Error("usage: point ID DX DY");
+  POINT p{static_cast<LONG>(dx), static_cast<LONG>(dy)};
+  ::ClientToScreen(control, &p);
+  return JsonLine().Ints("point", {p.x, p.y});
+}
+
+JsonLine LinkPoint(std::string_view rest) {
+  JsonLine error;
+  HWND control = Control(rest, error);
+  if (!control) return error;
+  long long index = 0;
+  if (!Numbers(rest, {&index})) return Error("usage: link-point ID INDEX");
+  uidriver::LinkSpot spot;
+  std::string why;
+  if (!uidriver::FindLink(control, static_cast<int>(index), spot, why)) return Error(why);
+  ::ClientToScreen(control, &spot.point);
+  return JsonLine().Ints("point", {spot.point.x, spot.point.y});
+}
+
+// The pointer to a screen point, as a mouse moves it. Absolute input is in
+// 1/65536 of the virtual screen; a point its rounding missed is reached
+// with a relative step.
+JsonLine MouseMove(std::string_view rest) {
+  long long x = 0, y = 0;
+  if (!Numbers(rest, {&x, &y})) return Error("usage: mouse-move X Y");
+  const LONG left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const LONG width = std::max(2, ::GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const LONG height = std::max(2, ::GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  std::vector<INPUT> inputs{MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK)};
+  inputs[0].mi.dx = static_cast<LONG>(((x - left) * 65535 + (width - 1) / 2) / (width - 1));
+  inputs[0].mi.dy = static_cast<LONG>(((y - top) * 65535 + (height - 1) / 2) / (height - 1));
+  JsonLine reply = Sent(inputs);
+  POINT at{};
+  for (int attempt = 0; attempt < 3 && ::GetCursorPos(&at) && (at.x != x || at.y != y); ++attempt) {
+    std::vector<INPUT> step{MouseInput(MOUSEEVENTF_MOVE)};
+    step[0].mi.dx = static_cast<LONG>(x - at.x);
+    step[0].mi.dy = static_cast<LONG>(y - at.y);
+    ::SendInput(1, step.data(), sizeof(INPUT));
+  }
+  ::GetCursorPos(&at);
+  return reply.Ints("point", {at.x, at.y});
+}
+
+JsonLine MouseButtons(const std::string& command) {
+  std::vector<INPUT> inputs;
+  const int clicks = command == "dblclick" ? 2 : 1;
+  for (int i = 0; i < clicks; ++i) {
+    if (command != "mouse-up") inputs.push_back(MouseInput(MOUSEEVENTF_LEFTDOWN));
+    if (command != "mouse-down") inputs.push_back(MouseInput(MOUSEEVENTF_LEFTUP));
+  }
+  return Sent(inputs);
+}
+
+JsonLine Keys(const std::string& command, std::string_view rest) {
+  long long vk = 0;
+  if (!Numbers(rest, {&vk}) || vk <= 0 || vk > 0xFE) return Error("usage: " + command + " VK");
+  std::vector<INPUT> inputs;
+  if (command != "keyup") inputs.push_back(VirtualKey(vk, false));
+  if (command != "keydown") inputs.push_back(VirtualKey(vk, true));
+  return Sent(inputs);
+}
+
+JsonLine Type(std::string_view rest) {
+  const std::wstring text = Widen(rest);
+  if (text.empty()) return Error("usage: type TEXT");
+  std::vector<INPUT> inputs;
+  for (wchar_t c : text) {
+    inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE));
+    inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+  }
+  return Sent(inputs);
+}
+
 void Reply(const JsonLine& line) {
   const std::string s = line.str() + "\n";
   std::fwrite(s.data(), 1, s.size(), stdout);
@@ -539,6 +660,13 @@ int main(int argc, char** argv) {
     else if (command == "pixels") Reply(Pixels(rest));
     else if (command == "screenshot") Reply(Screenshot(rest));
     else if (command == "focus-window") Reply(FocusWindow());
+    else if (command == "point") Reply(Point(rest));
+    else if (command == "link-point") Reply(LinkPoint(rest));
+    else if (command == "mouse-move") Reply(MouseMove(rest));
+    else if (command == "mouse-down" || command == "mouse-up" || command == "mouse-click" || command == "dblclick")
+      Reply(MouseButtons(command));
+    else if (command == "keydown" || command == "keyup" || command == "keypress") Reply(Keys(command, rest));
+    else if (command == "type") Reply(Type(rest));
     else Reply(Error("unknown command: " + command));
   }
   return 0;
