@@ -123,13 +123,6 @@ class UiDriver:
         """action: mouse-down, mouse-up, mouse-click or dblclick."""
         return self.call(action, check=check)
 
-    def press(self, vk, action="keypress", check=True):
-        """action: keydown (again for autorepeat), keyup or keypress."""
-        return self.call(action, vk, check=check)
-
-    def type(self, text, check=True):
-        return self.call("type", text, check=check)
-
     def wait_until(self, predicate, timeout=20.0, interval=0.1):
         """Polls predicate() until it returns a true value, which is returned;
         AssertionError after timeout seconds."""
