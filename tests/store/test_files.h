@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -16,10 +17,17 @@ inline std::filesystem::path ScratchDir() {
   struct Dir {
     std::filesystem::path path;
     Dir() {
-      path = std::filesystem::temp_directory_path() /
-             ("orvix-store-test-" + std::to_string(platform::UnixTimeMs()) + "-" +
-              std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFF));
-      std::filesystem::create_directories(path);
+      // CTest starts each case as its own process, two at a time, and each
+      // removes its folder at exit: the folder must be this process's alone,
+      // so it is made exclusively (create_directory fails on an existing one)
+      // under a random name.
+      std::random_device random;
+      const auto base = std::filesystem::temp_directory_path();
+      for (;;) {
+        path = base / ("orvix-store-test-" + std::to_string(platform::UnixTimeMs()) + "-" +
+                       std::to_string(random()) + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) break;
+      }
     }
     ~Dir() {
       std::error_code ec;
