@@ -98,6 +98,9 @@ struct DialogState {
   bool announced = false;  // the parent was told of the dialog (6041): it is told of its end
   bool moving = false;     // the move by the body runs
   bool dropping = false;   // input queued before a phase change is being dropped
+  // Enter as it was at the last phase change: held down, and the toggle
+  // bit, which flips at each new press (not at a repeat).
+  SHORT enterAtPhase = 0;
   bool loggedIn = false;
   PortalCookies cookies;  // the portal's, the session among them
   std::u16string imagePath;  // the saved security-code files; empty when none
@@ -244,6 +247,18 @@ void DropQueuedInput(DialogState& s) {
   }
   s.dropping = false;
   if (s.moving && released) ::PostMessageW(s.dialog, WM_LBUTTONUP, 0, 0);
+  // After the drop: a dropped press is held now too.
+  s.enterAtPhase = ::GetKeyState(VK_RETURN);
+}
+
+// Enter held down since before the last phase change was pressed for the
+// controls that were there, but its repeats press whatever button has the
+// focus now: one press that logged in would close the report, one that was
+// refused would start again. It counts for nothing until it is released and
+// pressed anew (which flips its toggle bit).
+bool EnterHeldAcrossPhase(const DialogState& s) {
+  const SHORT now = ::GetKeyState(VK_RETURN);
+  return (s.enterAtPhase & 0x8000) && (now & 0x8000) && ((now ^ s.enterAtPhase) & 1) == 0;
 }
 
 // Moves the dialog into a phase (see the table at Phase).
@@ -702,7 +717,7 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
       }
       return TRUE;
     case WM_COMMAND:
-      if (HIWORD(wParam) != BN_CLICKED) return TRUE;
+      if (HIWORD(wParam) != BN_CLICKED || EnterHeldAcrossPhase(*s)) return TRUE;
       switch (LOWORD(wParam)) {
         case IDOK:
           if (s->phase == Phase::kEntry && Pressable(*s, IDOK)) SendLoginForm(*s);
@@ -727,7 +742,8 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->hwndFrom == s->link && s->phase == Phase::kEntry && Pressable(*s, IDC_LINK) &&
-          (header->code == static_cast<UINT>(NM_CLICK) || header->code == static_cast<UINT>(NM_RETURN))) {
+          (header->code == static_cast<UINT>(NM_CLICK) ||
+           (header->code == static_cast<UINT>(NM_RETURN) && !EnterHeldAcrossPhase(*s)))) {
         OnLink(*s, NotifiedLink(s->link, *reinterpret_cast<const NMLINK*>(lParam)));
       }
       return FALSE;

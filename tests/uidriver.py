@@ -11,6 +11,7 @@ tools/ui-driver, and turns its BMP captures into pictures.
 Every method returns the driver's JSON reply as a dict; a reply with an
 "error" key raises UiDriverError unless the call passes check=False.
 """
+import contextlib
 import json
 import os
 import queue
@@ -123,6 +124,10 @@ class UiDriver:
         """action: mouse-down, mouse-up, mouse-click or dblclick."""
         return self.call(action, check=check)
 
+    def press(self, vk, action="keypress", check=True):
+        """action: keydown (again for autorepeat), keyup or keypress."""
+        return self.call(action, vk, check=check)
+
     def wait_until(self, predicate, timeout=20.0, interval=0.1):
         """Polls predicate() until it returns a true value, which is returned;
         AssertionError after timeout seconds."""
@@ -210,3 +215,27 @@ def bmp_to_png(bmp_path, png_path=None):
     png_path = png_path or os.path.splitext(bmp_path)[0] + ".png"
     write_png(read_bmp(bmp_path), png_path)
     return png_path
+
+
+@contextlib.contextmanager
+def held_key(vk, env_extra=None, every=0.05):
+    """A key held down in the foreground window as a person holds it: pressed
+    again every `every` seconds, as the keyboard repeats it, until the block
+    ends; then released. Its own driver, so the block may use another."""
+    driver = UiDriver(env_extra=env_extra)
+    stop = threading.Event()
+
+    def repeat():
+        while not stop.is_set():
+            driver.press(vk, "keydown")
+            stop.wait(every)
+
+    repeater = threading.Thread(target=repeat, daemon=True)
+    repeater.start()
+    try:
+        yield
+    finally:
+        stop.set()
+        repeater.join()
+        driver.press(vk, "keyup")
+        driver.close()

@@ -63,8 +63,8 @@ const char kHelp[] =
     "  screenshot FILE.bmp            the dialog's window rectangle from the screen -> {width, height}\n"
     "  focus-window                   bring the dialog to the foreground -> {foreground}\n"
     "\n"
-    "Real input (SendInput: the system routes it as a person's mouse, by the pointer's\n"
-    "position and the capture):\n"
+    "Real input (SendInput: the system routes it as a person's mouse and keyboard, by the\n"
+    "pointer's position, the capture and the focus; keys go to the foreground window):\n"
     "  point ID DX DY                 the screen point DX, DY from the control's client origin\n"
     "                                 -> {point:[x,y]}\n"
     "  link-point ID INDEX            the screen point of link INDEX of a SysLink control\n"
@@ -72,6 +72,8 @@ const char kHelp[] =
     "  mouse-move X Y                 the pointer to the screen point -> {point:[x,y]}\n"
     "  mouse-down | mouse-up          the left button pressed or released where the pointer is\n"
     "  mouse-click | dblclick         one press and release, or two quickly -> {sent}\n"
+    "  keydown VK | keyup VK          a key pressed (again: autorepeat) or released -> {sent}\n"
+    "  keypress VK                    a key pressed and released -> {sent}\n"
     "  exit                           -> {exit:true}, then ends\n"
     "\n"
     "Numbers are decimal or 0x hexadecimal. Sent messages time out after 10 s.\n";
@@ -524,6 +526,15 @@ INPUT MouseInput(DWORD flags) {
   return in;
 }
 
+INPUT VirtualKey(long long vk, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = static_cast<WORD>(vk);
+  in.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(in.ki.wVk, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return in;
+}
+
 JsonLine Point(std::string_view rest) {
   JsonLine error;
   HWND control = Control(rest, error);
@@ -582,6 +593,15 @@ JsonLine MouseButtons(const std::string& command) {
   return Sent(inputs);
 }
 
+JsonLine Keys(const std::string& command, std::string_view rest) {
+  long long vk = 0;
+  if (!Numbers(rest, {&vk}) || vk <= 0 || vk > 0xFE) return Error("usage: " + command + " VK");
+  std::vector<INPUT> inputs;
+  if (command != "keyup") inputs.push_back(VirtualKey(vk, false));
+  if (command != "keydown") inputs.push_back(VirtualKey(vk, true));
+  return Sent(inputs);
+}
+
 void Reply(const JsonLine& line) {
   const std::string s = line.str() + "\n";
   std::fwrite(s.data(), 1, s.size(), stdout);
@@ -628,6 +648,7 @@ int main(int argc, char** argv) {
     else if (command == "mouse-move") Reply(MouseMove(rest));
     else if (command == "mouse-down" || command == "mouse-up" || command == "mouse-click" || command == "dblclick")
       Reply(MouseButtons(command));
+    else if (command == "keydown" || command == "keyup" || command == "keypress") Reply(Keys(command, rest));
     else Reply(Error("unknown command: " + command));
   }
   return 0;
