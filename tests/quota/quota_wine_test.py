@@ -348,7 +348,7 @@ def test_full_query_reads_the_code_logs_in_and_reports():
         # may: its repeats press nothing that the report shows.
         seen = []
         q.ui.settext(EDIT, CODE)
-        q.ui.focus_window()
+        expect(q.ui.focus_window()["foreground"], "the dialog takes the keys")
         with held_key(VK_RETURN, env_extra=q.net.env()):
             text = q.wait_status(lambda t: t.startswith(S[106]), seen=seen)
             time.sleep(1)
@@ -587,7 +587,7 @@ def test_refused_login_stops_before_the_agreement():
         # Enter held past the refusal: its repeats do not press the "Tekrar"
         # that the refusal focuses.
         q.ui.settext(EDIT, "yanlis")
-        q.ui.focus_window()
+        expect(q.ui.focus_window()["foreground"], "the dialog takes the keys")
         with held_key(VK_RETURN, env_extra=q.net.env()):
             text = q.wait_status(lambda t: t.startswith(S[101]))
             time.sleep(1)
