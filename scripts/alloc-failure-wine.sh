@@ -6,9 +6,12 @@
 #
 #   scripts/alloc-failure-wine.sh [BUILD_DIR [STRIDE]]    default out/win64, 1
 #
-# BUILD_DIR is a 64-bit Windows build tree with quota-alloc-probe built. The
-# bench is started for the run and stopped again. Takes about 80
-# minutes (some 2,000 runs of about 2.3 s); prints the counts per path of each job.
+# BUILD_DIR is a Windows build tree with quota-alloc-probe built (the 32-bit
+# one where this machine runs 32-bit programs; where it does not,
+# `scripts/wine32-vm.sh --alloc-every` runs this script in an emulated machine).
+# The bench is started for the run and stopped again. Takes about 80 minutes
+# on 64-bit (some 2,000 runs of about 2.3 s), 1 hour 51 minutes on 32-bit in the
+# emulated machine; prints the counts per path of each job.
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$SRC/out/win64}" && pwd)
