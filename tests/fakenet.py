@@ -18,6 +18,8 @@ import sys
 import tempfile
 import time
 
+from winebench import wait_bound
+
 _HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE_NETWORK = os.path.join(_HERE, "..", "tools", "fake-network", "fake_network.py")
 
@@ -39,8 +41,7 @@ class FakeNetwork:
         if ca_out:
             args += ["--ca-out", ca_out]
         self.proc = subprocess.Popen(args)
-        # Stretched on a slow (emulated) machine, as the Wine drivers' waits are.
-        deadline = time.monotonic() + startup_timeout * max(1.0, float(os.environ.get("ORVIX_TIME_SCALE", "1") or 1))
+        deadline = time.monotonic() + wait_bound(startup_timeout)  # stretched on a slow machine
         while not os.path.exists(self.port_file):
             if self.proc.poll() is not None:
                 raise RuntimeError("fake-network exited with %d" % self.proc.returncode)

@@ -219,6 +219,16 @@ class Query:
         self.ui.settext(EDIT, code)
         self.ui.click(LOGIN)
 
+    def login_holding_enter(self, code, predicate, seen=None):
+        """Sends the code with Enter, held as a person may hold it until the
+        status matches and a second more; returns that status."""
+        self.ui.settext(EDIT, code)
+        expect(self.ui.focus_window()["foreground"], "the dialog takes the keys")
+        with held_key(VK_RETURN, env_extra=self.net.env()):
+            text = self.wait_status(predicate, seen=seen)
+            time.sleep(1)
+        return text
+
     def shot(self, name):
         os.makedirs(ARTIFACTS, exist_ok=True)
         bmp = os.path.join(ARTIFACTS, name + ".bmp")
@@ -347,11 +357,7 @@ def test_full_query_reads_the_code_logs_in_and_reports():
         # The code goes with Enter, held a while past the report as a person
         # may: its repeats press nothing that the report shows.
         seen = []
-        q.ui.settext(EDIT, CODE)
-        expect(q.ui.focus_window()["foreground"], "the dialog takes the keys")
-        with held_key(VK_RETURN, env_extra=q.net.env()):
-            text = q.wait_status(lambda t: t.startswith(S[106]), seen=seen)
-            time.sleep(1)
+        text = q.login_holding_enter(CODE, lambda t: t.startswith(S[106]), seen=seen)
         expect([t for t in (S[207], S[208], S[209]) if t in seen] == [S[207], S[208], S[209]], seen)
         expect(text == report(106, "17,48 GB", "1,15 GB", "17,48 GB", "1,15 GB"), repr(text))
         expect(q.text(GROUP) == S[111], q.text(GROUP))
@@ -586,11 +592,7 @@ def test_refused_login_stops_before_the_agreement():
         time.sleep(0.5)
         # Enter held past the refusal: its repeats do not press the "Tekrar"
         # that the refusal focuses.
-        q.ui.settext(EDIT, "yanlis")
-        expect(q.ui.focus_window()["foreground"], "the dialog takes the keys")
-        with held_key(VK_RETURN, env_extra=q.net.env()):
-            text = q.wait_status(lambda t: t.startswith(S[101]))
-            time.sleep(1)
+        text = q.login_holding_enter("yanlis", lambda t: t.startswith(S[101]))
         expect(text == S[101] + "Güvenlik kodu hatalı girildi.", repr(text))
         expect(q.state(RESTART)["enabled"] and q.state(RESTART)["focused"] and not q.state(REFRESH)["enabled"],
                [q.state(RESTART), q.state(REFRESH)])
