@@ -98,9 +98,15 @@ struct DialogState {
   bool announced = false;  // the parent was told of the dialog (6041): it is told of its end
   bool moving = false;     // the move by the body runs
   bool dropping = false;   // input queued before a phase change is being dropped
-  // Enter as it was at the last phase change: held down, and the toggle
-  // bit, which flips at each new press (not at a repeat).
-  SHORT enterAtPhase = 0;
+  // The keys that press a button (Enter, and the letters "&" marks in the
+  // buttons' captions), each as it was at the last phase change: held down,
+  // and the toggle bit, which flips at each new press (not at a repeat).
+  struct KeyAtPhase {
+    int key;
+    SHORT state;
+  };
+  std::array<KeyAtPhase, 5> pressingKeys{};
+  std::size_t pressingKeyCount = 0;
   bool loggedIn = false;
   PortalCookies cookies;  // the portal's, the session among them
   std::u16string imagePath;  // the saved security-code files; empty when none
@@ -248,17 +254,43 @@ void DropQueuedInput(DialogState& s) {
   s.dropping = false;
   if (s.moving && released) ::PostMessageW(s.dialog, WM_LBUTTONUP, 0, 0);
   // After the drop: a dropped press is held now too.
-  s.enterAtPhase = ::GetKeyState(VK_RETURN);
+  for (std::size_t i = 0; i < s.pressingKeyCount; ++i) {
+    s.pressingKeys[i].state = ::GetKeyState(s.pressingKeys[i].key);
+  }
 }
 
-// Enter held down since before the last phase change was pressed for the
-// controls that were there, but its repeats press whatever button has the
-// focus now: one press that logged in would close the report, one that was
-// refused would start again. It counts for nothing until it is released and
-// pressed anew (which flips its toggle bit).
-bool EnterHeldAcrossPhase(const DialogState& s) {
-  const SHORT now = ::GetKeyState(VK_RETURN);
-  return (s.enterAtPhase & 0x8000) && (now & 0x8000) && ((now ^ s.enterAtPhase) & 1) == 0;
+// A key that presses buttons, held down since before the last phase change,
+// was pressed for the controls that were there, but its repeats press what
+// the new phase shows: Enter the focused button (one press that logged in
+// would close the report, one that was refused would start again), a
+// button's letter that button ("T" held through a failed query would start
+// one query after another). Such a key counts for nothing until it is
+// released and pressed anew (which flips its toggle bit).
+bool KeyHeldAcrossPhase(const DialogState& s) {
+  for (std::size_t i = 0; i < s.pressingKeyCount; ++i) {
+    const SHORT then = s.pressingKeys[i].state;
+    const SHORT now = ::GetKeyState(s.pressingKeys[i].key);
+    if ((then & 0x8000) && (now & 0x8000) && ((now ^ then) & 1) == 0) return true;
+  }
+  return false;
+}
+
+// Enter and the keys of the letters "&" marks in the buttons' captions,
+// which the dialog manager takes for a press of that button.
+void FindPressingKeys(DialogState& s) {
+  s.pressingKeys[0] = {VK_RETURN, 0};
+  s.pressingKeyCount = 1;
+  for (int id : {IDOK, IDC_RESTART, IDC_CLOSE, IDC_REFRESH}) {
+    const std::u16string caption = GetItemText(s.dialog, id);
+    std::size_t at = caption.find(u'&');
+    while (at != std::u16string::npos && at + 1 < caption.size() && caption[at + 1] == u'&') {
+      at = caption.find(u'&', at + 2);
+    }
+    if (at == std::u16string::npos || at + 1 >= caption.size()) continue;
+    const SHORT scan = ::VkKeyScanW(static_cast<WCHAR>(caption[at + 1]));
+    if (scan == -1 || s.pressingKeyCount == s.pressingKeys.size()) continue;
+    s.pressingKeys[s.pressingKeyCount++] = {LOBYTE(scan), 0};
+  }
 }
 
 // Moves the dialog into a phase (see the table at Phase).
@@ -632,6 +664,7 @@ void OnInitDialog(DialogState& s, HWND dialog) {
   s.imagePath.clear();
   s.soundPath.clear();
   s.link = Item(s, IDC_LINK);
+  FindPressingKeys(s);
   SetLinkText(s.link, ResourceText(IDS_LINK_TEXT));
   ::SetWindowTextW(dialog, Wide(ResourceText(IDS_TITLE)));
   if (ParentIsWindow(s)) {
@@ -717,7 +750,7 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
       }
       return TRUE;
     case WM_COMMAND:
-      if (HIWORD(wParam) != BN_CLICKED || EnterHeldAcrossPhase(*s)) return TRUE;
+      if (HIWORD(wParam) != BN_CLICKED || KeyHeldAcrossPhase(*s)) return TRUE;
       switch (LOWORD(wParam)) {
         case IDOK:
           if (s->phase == Phase::kEntry && Pressable(*s, IDOK)) SendLoginForm(*s);
@@ -743,7 +776,7 @@ INT_PTR HandleMessage(DialogState* s, HWND dialog, UINT message, WPARAM wParam, 
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header && header->hwndFrom == s->link && s->phase == Phase::kEntry && Pressable(*s, IDC_LINK) &&
           (header->code == static_cast<UINT>(NM_CLICK) ||
-           (header->code == static_cast<UINT>(NM_RETURN) && !EnterHeldAcrossPhase(*s)))) {
+           (header->code == static_cast<UINT>(NM_RETURN) && !KeyHeldAcrossPhase(*s)))) {
         OnLink(*s, NotifiedLink(s->link, *reinterpret_cast<const NMLINK*>(lParam)));
       }
       return FALSE;
