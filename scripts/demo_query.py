@@ -18,7 +18,6 @@ orvix-inspect, config.ini, two alert sounds), then
 """
 import argparse
 import base64
-import glob
 import json
 import math
 import os
@@ -32,7 +31,7 @@ import wave
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
 from uidriver import UiDriver, bmp_to_png  # noqa: E402
-from winebench import bench_env, display_dpi, windows_path  # noqa: E402
+from winebench import bench_env, display_dpi, user_profile, windows_path  # noqa: E402
 
 TITLE = "Kota Sorgulama"
 EDIT, LOGIN, PICTURE, LINK, STATUS, CLOSE = 1000, 1, 1001, 1002, 1003, 1006
@@ -62,9 +61,7 @@ def write_ini(path, sections):
 
 
 def make_settings(env, inspect):
-    users = [d for d in glob.glob(os.path.join(env["WINEPREFIX"], "drive_c", "users", "*"))
-             if os.path.basename(d) != "Public"]
-    folder = os.path.join(users[0], "AppData", "Roaming", "Dalvenor", "Plumo!")
+    folder = os.path.join(user_profile(env), "AppData", "Roaming", "Dalvenor", "Plumo!")
     os.makedirs(folder, exist_ok=True)
     stored = subprocess.run([inspect, "encode-credentials", "ahmet.yilmaz@orvix", "Kota2024!"],
                             capture_output=True, text=True, check=True).stdout.strip()

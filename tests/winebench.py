@@ -8,6 +8,7 @@ $ORVIX_WINE_DIR/env.sh; everything here runs Wine with that environment.
 import base64
 import json
 import os
+import pwd
 import subprocess
 import sys
 import threading
@@ -64,6 +65,19 @@ def bench_env(env_extra=None):
     if env_extra:
         env.update(env_extra)
     return env
+
+
+def user_profile(env=None):
+    """The prefix user's profile folder, drive_c/users/<the Unix user>, which
+    Wine made and where the programs keep their settings. Not the first
+    folder there: tests make others (a user whose name the code page cannot
+    write), and the order of a folder's entries is the file system's."""
+    env = env or bench_env()
+    users = os.path.join(env["WINEPREFIX"], "drive_c", "users")
+    for name in (pwd.getpwuid(os.getuid()).pw_name, env.get("USER")):
+        if name and os.path.isdir(os.path.join(users, name)):
+            return os.path.join(users, name)
+    raise RuntimeError("no profile folder of this user in %s: %s" % (users, sorted(os.listdir(users))))
 
 
 def run_under_wine(exe, args=(), env_extra=None, timeout=60):

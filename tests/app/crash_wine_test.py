@@ -5,7 +5,6 @@ names the job, the code, the module and offset (or the bare address) and the
 thread.
 """
 import datetime
-import glob
 import json
 import os
 import re
@@ -13,7 +12,7 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
-from winebench import bench_env, build_file, main_for, pointer_digits, run_under_wine  # noqa: E402
+from winebench import build_file, main_for, pointer_digits, run_under_wine, user_profile  # noqa: E402
 
 CRASH = build_file("tests/app/crash-test.exe")
 SRC = os.environ["ORVIX_SOURCE_DIR"]
@@ -38,9 +37,7 @@ def version():
 
 
 def settings_folder(create=True):
-    users = [d for d in glob.glob(os.path.join(bench_env()["WINEPREFIX"], "drive_c", "users", "*"))
-             if os.path.basename(d) != "Public"]
-    folder = os.path.join(users[0], "AppData", "Roaming", "Dalvenor", "Plumo!")
+    folder = os.path.join(user_profile(), "AppData", "Roaming", "Dalvenor", "Plumo!")
     if create:
         os.makedirs(folder, exist_ok=True)
     return folder

@@ -6,7 +6,6 @@ Screenshots of the dialog's modes are kept in <build>/tests/quota/artifacts.
 """
 import base64
 import copy
-import glob
 import json
 import os
 import random
@@ -21,7 +20,8 @@ import time
 sys.path.insert(0, os.path.join(os.environ["ORVIX_SOURCE_DIR"], "tests"))
 from fakenet import FakeNetwork  # noqa: E402
 from uidriver import UiDriver, bmp_to_png, held_key, read_bmp  # noqa: E402
-from winebench import PeakMemory, bench_env, build_file, display_dpi, main_for, wait_bound, windows_path  # noqa: E402
+from winebench import (PeakMemory, bench_env, build_file, display_dpi, main_for, user_profile, wait_bound,  # noqa: E402
+                       windows_path)
 
 SRC = os.environ["ORVIX_SOURCE_DIR"]
 # The program under test: this tree's, or the file that ships (the release
@@ -97,10 +97,7 @@ def write_ini(path, sections):
 
 
 def settings_folder():
-    env = bench_env()
-    users = [d for d in glob.glob(os.path.join(env["WINEPREFIX"], "drive_c", "users", "*"))
-             if os.path.basename(d) != "Public"]
-    folder = os.path.join(users[0], "AppData", "Roaming", "Dalvenor", "Plumo!")
+    folder = os.path.join(user_profile(), "AppData", "Roaming", "Dalvenor", "Plumo!")
     os.makedirs(folder, exist_ok=True)
     return folder
 
