@@ -5,6 +5,7 @@ varied per test), tools/ui-driver as the user. Every test is a real run.
 Screenshots of the dialog's modes are kept in <build>/tests/quota/artifacts.
 """
 import base64
+import contextlib
 import copy
 import json
 import os
@@ -216,12 +217,19 @@ class Query:
         self.ui.settext(EDIT, code)
         self.ui.click(LOGIN)
 
+    @contextlib.contextmanager
+    def holding(self, vk):
+        """The key held down in the dialog, brought to the front for it, for
+        the block (see held_key)."""
+        expect(self.ui.focus_window()["foreground"], "the dialog takes the keys")
+        with held_key(vk, env_extra=self.net.env()):
+            yield
+
     def login_holding_enter(self, code, predicate, seen=None):
         """Sends the code with Enter, held as a person may hold it until the
         status matches and a second more; returns that status."""
         self.ui.settext(EDIT, code)
-        expect(self.ui.focus_window()["foreground"], "the dialog takes the keys")
-        with held_key(VK_RETURN, env_extra=self.net.env()):
+        with self.holding(VK_RETURN):
             text = self.wait_status(predicate, seen=seen)
             time.sleep(1)
         return text
@@ -645,8 +653,7 @@ def test_failed_image_request_and_busy_steps():
         expect(q.portal_paths() == [P_LOGIN, P_IMAGE] and q.text(STATUS) == S[216], q.portal_paths())
         # "&Tekrar": T held from here is one press. The query it starts fails
         # too, and the repeats that come after start nothing more.
-        expect(q.ui.focus_window()["foreground"], "the dialog takes the keys")
-        with held_key(ord("T"), env_extra=q.net.env()):
+        with q.holding(ord("T")):
             q.ui.wait_until(lambda: q.portal_paths().count(P_IMAGE) == 2)
             q.wait_status(lambda t: t == S[216])
             time.sleep(1)
